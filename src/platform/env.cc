@@ -6,7 +6,9 @@ namespace {
 Env* current_env = nullptr;
 }  // namespace
 
-Env* Env::Current() { return current_env != nullptr ? current_env : Default(); }
+Env* Env::Current() {
+  return current_env != nullptr ? current_env : Default();
+}
 
 Env* Env::SetCurrent(Env* env) {
   Env* previous = Current();

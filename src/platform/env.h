@@ -109,7 +109,9 @@ class EnvWrapper : public Env {
     return target_->TruncateFile(path, size);
   }
   bool DirectoryExists(const std::string& path) override { return target_->DirectoryExists(path); }
-  Status CreateDirectory(const std::string& path) override { return target_->CreateDirectory(path); }
+  Status CreateDirectory(const std::string& path) override {
+    return target_->CreateDirectory(path);
+  }
   Status ListDirectory(const std::string& path, ListFilter filter,
                        std::vector<std::string>* names) override {
     return target_->ListDirectory(path, filter, names);

@@ -15,7 +15,9 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 // True for either separator; tables copied from Windows may carry '\' paths.
-inline bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+inline bool IsPathSeparator(char c) {
+  return c == '/' || c == '\\';
+}
 
 // Appends the separator unless the path is empty or already ends in one.
 std::string WithTrailingSeparator(std::string_view path);
