@@ -37,10 +37,12 @@ TEST(EnvTest, FindsEntriesIgnoringCaseWhenExactNameIsAbsent) {
   EXPECT_EQ(names, std::vector<std::string>{"SUBMIT.DBF"});
   EXPECT_EQ(Read(dir.Path("DATA/SUBMIT.DBF")), "lower");
 
-  // An exact match wins over a case-insensitive one.
+#ifndef _WIN32
+  // An exact match wins over a case-insensitive one (Windows has only one).
   std::ofstream(dir.Path("DATA/submit.dbf")) << "exact";
   EXPECT_EQ(Read(dir.Path("DATA/submit.dbf")), "exact");
   EXPECT_EQ(Read(dir.Path("DATA/SUBMIT.DBF")), "lower");
+#endif
 
   EXPECT_FALSE(env->FileExists(dir.Path("data/missing.dbf")));
   EXPECT_FALSE(env->FileExists(dir.Path("data")));
