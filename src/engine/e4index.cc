@@ -13,6 +13,10 @@ int TagSkip(Data4* d, long /*n*/) {
   return SetError(d->session, e4index, "index order is not supported");
 }
 
+int TagGo(Data4* /*d*/, int result) {
+  return result;
+}
+
 void CloseIndexes(Data4* d) {
   d->indexes.clear();
   d->selected_tag = nullptr;

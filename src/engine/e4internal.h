@@ -11,10 +11,7 @@
 #include <vector>
 
 #include "engine/e4api.h"
-
-namespace dbup::engine {
-class IndexState;  // defined by the index operations (e4index.cc)
-}  // namespace dbup::engine
+#include "xbase/table.h"
 
 struct Code4Session {
   int error_code = 0;
@@ -30,11 +27,12 @@ struct Code4Session {
 struct Field4Handle {
   Data4* table = nullptr;
   int index = 0;     // 0-based position in the table's field list
-  std::string text;  // buffer behind f4str/f4memoStr/f4name results
+  std::string text;  // buffer behind f4str/f4memoStr results
 };
 
 struct Data4Table {
   Code4* session = nullptr;
+  std::unique_ptr<dbup::xbase::Table> table;
   std::vector<std::unique_ptr<Field4Handle>> fields;  // one per field, made at open
   // Open index files and the selected tag; owned and managed by e4index.cc.
   std::vector<Index4*> indexes;
@@ -48,11 +46,18 @@ namespace dbup::engine {
 // of the failure, for error4text, and returns code.
 int SetError(Code4* s, int code, const std::string& detail = "");
 
-// Hooks of the index operations, called by the table operations.
-// d4top/d4skip/d4go call these when a tag is selected; they return an e4api
-// result code.
+// Record-number positioning, used by the table operations and available to
+// the index operations: makes record current (storing a changed current
+// record first); past the end it leaves the table at end of file. Returns
+// r4success, r4eof or an error code (set as the session's error).
+int GoRecord(Data4* d, long record);
+
+// Hooks of the index operations, called by the table operations when a tag
+// is selected; they return an e4api result code. TagGo is called after
+// d4go has positioned the table by record number, with that result.
 int TagTop(Data4* d);
 int TagSkip(Data4* d, long n);
+int TagGo(Data4* d, int result);
 // Closes every index file of d (called by d4close before the table closes).
 void CloseIndexes(Data4* d);
 

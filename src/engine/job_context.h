@@ -5,6 +5,7 @@
 // write wins). The session is open only while the body's work runs.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "engine/e4api.h"
@@ -21,10 +22,21 @@ struct WorkingDirectories {
   std::string backup;
 };
 
+// What an update step reports when it has replaced its table (tools print it;
+// the library itself stays silent).
+struct StepProgress {
+  std::string step;   // "Update0092"
+  std::string table;  // "submit"
+  long records = 0;   // records copied into the new table
+  double seconds = 0;
+};
+
 struct JobContext {
   WorkingDirectories dirs;
   std::string error_text;
   Code4* session = nullptr;
+  // Optional; called after each update step that replaced a table.
+  std::function<void(const StepProgress&)> on_step;
 };
 
 // Opens the job's engine session with the settings every operation uses and
