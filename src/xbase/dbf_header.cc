@@ -22,13 +22,20 @@ Status ParseDbfHeader(std::string_view bytes, uint64_t file_size, DbfHeader* hea
   const char* p = bytes.data();
   DbfHeader h;
   h.version = static_cast<uint8_t>(p[0]);
-  // dBASE 7 (0x04, 0x8C) has 48-byte field descriptors and other field
-  // types; reading it as dBASE IV would misread every record.
+  // dBASE 7 (0x04, 0x8C) has 48-byte field descriptors after a longer
+  // header; reading it as dBASE IV would misread every record. Perl's XBase
+  // marks its dBASE IV tables 0x04/0x84 but writes them in the dBASE IV
+  // layout, which the header length and terminator tell apart (a level 7
+  // header is 68 + 48n + 1 bytes, never 32 + 32n + 1).
   if ((h.version & 0x07) == 4) {
-    return Status::NotSupported(
-        "dBASE 7 (level 7) tables are not supported; only dBASE III/IV tables can be opened");
-  }
-  if ((h.version & 0x07) != 3) {
+    uint16_t length = GetU16(p + 8);
+    bool dbase4_layout = h.version != 0x8C && length >= 65 && (length - 33) % 32 == 0 &&
+                         length <= bytes.size() && p[length - 1] == kHeaderTerminator;
+    if (!dbase4_layout) {
+      return Status::NotSupported(
+          "dBASE 7 (level 7) tables are not supported; only dBASE III/IV tables can be opened");
+    }
+  } else if ((h.version & 0x07) != 3) {
     char buf[8];
     std::snprintf(buf, sizeof(buf), "0x%02X", h.version);
     return Status::NotSupported(std::string("unknown table version byte ") + buf +

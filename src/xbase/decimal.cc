@@ -205,16 +205,20 @@ Decimal Decimal::Round(int decimals) const {
 std::string Decimal::ToFixed(int decimals) const {
   Decimal r = Align(Round(decimals), decimals);
   Int m = Abs(r.mantissa_);
-  std::string digits;
-  while (m > 0) {
-    digits.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
+  // Built backwards: fraction digits, the point, integer digits, the sign.
+  std::string text;
+  for (int i = 0; i < decimals; ++i) {
+    text.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
     m /= 10;
   }
-  while (static_cast<int>(digits.size()) <= decimals) digits.push_back('0');
-  std::reverse(digits.begin(), digits.end());
-  if (decimals > 0) digits.insert(digits.size() - decimals, ".");
-  bool zero = r.mantissa_ == 0;
-  return (r.mantissa_ < 0 && !zero) ? "-" + digits : digits;
+  if (decimals > 0) text.push_back('.');
+  do {
+    text.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
+    m /= 10;
+  } while (m > 0);
+  if (r.mantissa_ < 0) text.push_back('-');
+  std::reverse(text.begin(), text.end());
+  return text;
 }
 
 std::string Decimal::ToString() const {

@@ -72,8 +72,9 @@ class KeyExpression {
   // division by zero.
   Status Evaluate(const RecordRef& record, Value* value) const;
 
+  struct Node;  // the parsed tree, defined in key_expr.cc
+
  private:
-  struct Node;
   KeyExpression() = default;
   std::string text_;
   std::unique_ptr<Node> root_;

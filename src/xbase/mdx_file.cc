@@ -29,10 +29,6 @@ uint16_t Get16(const char* p) {
 void Put32(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<char>(v >> (8 * i));
 }
-void Put16(char* p, uint16_t v) {
-  p[0] = static_cast<char>(v);
-  p[1] = static_cast<char>(v >> 8);
-}
 
 void PutDate(char* p) {
   std::time_t now = std::time(nullptr);
@@ -185,7 +181,8 @@ Status MdxFile::ReadTag(int index) {
   unsigned char flags = static_cast<unsigned char>(h[8]);
   char type = h[9];
   if (type != 'C' && type != 'N' && type != 'D')
-    return Status::Corruption("unknown key type " + std::to_string(static_cast<unsigned char>(type)) + where);
+    return Status::Corruption("unknown key type " +
+                              std::to_string(static_cast<unsigned char>(type)) + where);
   tag->key_type_ = static_cast<KeyType>(type);
   tag->key_length_ = Get16(h + 12);
   tag->max_keys_ = Get16(h + 14);
@@ -224,10 +221,9 @@ Status MdxFile::Bind(const ExprLayout& layout) {
     if (t == ValueType::kChar && tag->expression_->length() != tag->key_length_) {
       // Trimmed parts have no fixed length; their keys are padded to the stored one.
       if (Upper(tag->expression_text_).find("TRIM(") == std::string::npos) {
-        return Status::Corruption("key expression is " +
-                                  std::to_string(tag->expression_->length()) +
-                                  " characters long, the tag's keys " +
-                                  std::to_string(tag->key_length_) + where);
+        return Status::Corruption(
+            "key expression is " + std::to_string(tag->expression_->length()) +
+            " characters long, the tag's keys " + std::to_string(tag->key_length_) + where);
       }
     }
     if (!tag->filter_text_.empty()) {
@@ -281,11 +277,11 @@ Status MdxFile::EvictIfNeeded() {
     uint32_t page = lru_.back();
     CachedBlock& b = cache_[page];
     if (b.dirty) {
-      Status s = file_->WriteAt(static_cast<uint64_t>(page) * kMdxPageSize, b.data.data(),
-                                b.data.size());
+      Status s =
+          file_->WriteAt(static_cast<uint64_t>(page) * kMdxPageSize, b.data.data(), b.data.size());
       if (!s.ok()) return s;
-      file_size_ = std::max<uint64_t>(file_size_, (static_cast<uint64_t>(page) + pages_per_block_) *
-                                                      kMdxPageSize);
+      file_size_ = std::max<uint64_t>(
+          file_size_, (static_cast<uint64_t>(page) + pages_per_block_) * kMdxPageSize);
     }
     lru_.pop_back();
     cache_.erase(page);
@@ -380,9 +376,8 @@ Status MdxFile::FreeBlock(Tag* tag, uint32_t page) {
   ++free_count_;
   header_dirty_ = true;
   uint32_t owned = Get32(tag->header_block_.data() + 4);
-  Put32(tag->header_block_.data() + 4, owned >= static_cast<uint32_t>(pages_per_block_)
-                                           ? owned - pages_per_block_
-                                           : 0);
+  Put32(tag->header_block_.data() + 4,
+        owned >= static_cast<uint32_t>(pages_per_block_) ? owned - pages_per_block_ : 0);
   tag->header_dirty_ = true;
   return Status::OK();
 }
@@ -448,7 +443,10 @@ Status MdxFile::DescendTo(const Tag* tag, std::string_view key, uint32_t recno, 
     int lo = 0, hi = raw.n;
     while (lo < hi) {
       int mid = (lo + hi) / 2;
-      if (SearchCompare(tag, raw.Key(mid), key) < 0) lo = mid + 1; else hi = mid;
+      if (SearchCompare(tag, raw.Key(mid), key) < 0)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     if (raw.leaf) {
       if (use_recno) {
@@ -469,7 +467,10 @@ Status MdxFile::DescendTo(const Tag* tag, std::string_view key, uint32_t recno, 
         uint32_t last = 0;
         s = LastRecnoBelow(tag, raw.Child(mid), static_cast<int>(cursor->path.size()) + 1, &last);
         if (!s.ok()) return s;
-        if (last < recno) a = mid + 1; else z = mid;
+        if (last < recno)
+          a = mid + 1;
+        else
+          z = mid;
       }
       lo = a;
     }
@@ -834,7 +835,8 @@ Status MdxFile::RemoveKey(Tag* tag, std::string_view key_in, uint32_t recno) {
     return RemoveChild(tag, path, path.size() - 2);
   }
   if (!(s = StoreNode(tag, leaf)).ok()) return s;
-  if (was_last && !leaf.keys.empty()) return PropagateHighKey(tag, path, path.size() - 1, leaf.keys.back());
+  if (was_last && !leaf.keys.empty())
+    return PropagateHighKey(tag, path, path.size() - 1, leaf.keys.back());
   return Status::OK();
 }
 
@@ -899,8 +901,8 @@ Status MdxFile::Flush() {
   std::sort(dirty.begin(), dirty.end());
   for (uint32_t page : dirty) {
     CachedBlock& b = cache_[page];
-    Status s = file_->WriteAt(static_cast<uint64_t>(page) * kMdxPageSize, b.data.data(),
-                              b.data.size());
+    Status s =
+        file_->WriteAt(static_cast<uint64_t>(page) * kMdxPageSize, b.data.data(), b.data.size());
     if (!s.ok()) return s;
     b.dirty = false;
   }

@@ -70,11 +70,12 @@ class Tag {
 
  private:
   friend class MdxFile;
+  friend class TreeBuilder;
   std::string name_;
   KeyType key_type_ = KeyType::kChar;
   int key_length_ = 0;
   int item_length_ = 0;
-  int max_keys_ = 0;       // leaf capacity
+  int max_keys_ = 0;  // leaf capacity
   bool unique_ = false;
   bool descending_ = false;
   uint32_t header_page_ = 0;

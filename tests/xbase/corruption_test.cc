@@ -51,7 +51,11 @@ TEST_F(CorruptionTest, DamagedTableHeadersAreRefusedWithoutWriting) {
       {"record count past the end", [](std::string* b) { PutU32(b->data() + 4, 1000000); }},
       {"field of length 0", [](std::string* b) { (*b)[32 + 16] = 0; }},
       {"dBASE 7 table", [](std::string* b) { (*b)[0] = static_cast<char>(0x8C); }},
-      {"dBASE 7 without memo", [](std::string* b) { (*b)[0] = 0x04; }},
+      {"dBASE 7 without memo",
+       [](std::string* b) {
+         (*b)[0] = 0x04;
+         PutU16(b->data() + 8, 68 + 48 + 1);
+       }},
       {"unknown version", [](std::string* b) { (*b)[0] = 0x30; }},
   };
   for (const Case& c : cases) {
@@ -111,6 +115,19 @@ TEST_F(CorruptionTest, DamagedMemosGiveErrors) {
     ASSERT_TRUE(ReadFileToString(dbt_, &after).ok());
     EXPECT_EQ(after, bad_dbt) << c.what;
   }
+}
+
+TEST_F(CorruptionTest, Version4ByteWithDbase4LayoutOpens) {
+  // Perl's XBase writes 0x84 on dBASE IV tables with a dBASE IV memo file.
+  std::string perl = good_dbf_;
+  perl[0] = static_cast<char>(0x84);
+  ASSERT_TRUE(WriteStringToFile(dbf_, perl).ok());
+  std::unique_ptr<Table> t;
+  ASSERT_TRUE(Table::Open(dbf_, {}, &t).ok());
+  ASSERT_TRUE(t->Go(3).ok());
+  std::string text;
+  ASSERT_TRUE(t->GetMemo(1, &text).ok());
+  EXPECT_EQ(text, "a memo of record 2");
 }
 
 TEST_F(CorruptionTest, MissingMemoFileIsReportedAtOpen) {
