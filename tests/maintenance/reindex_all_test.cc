@@ -1,0 +1,259 @@
+#include "maintenance/reindex_all.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/path.h"
+#include "support/temp_dir.h"
+
+namespace dbup::maintenance {
+namespace {
+
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+constexpr char kSep = kPathSeparator;
+const std::string kArchiveAdvice =
+    "\r\nThe claim archive is corrupt and will require manual repair or removal.";
+
+// A table with one character field CODE of width 4 and `records` records.
+std::string TableBytes(int records) {
+  std::string h(32, '\0');
+  h[0] = 0x03, h[1] = 126, h[2] = 11, h[3] = 30;
+  h[4] = static_cast<char>(records);
+  h[8] = 65, h[10] = 5;
+  std::string f(32, '\0');
+  f.replace(0, 4, "CODE");
+  f[11] = 'C', f[16] = 4;
+  std::string out = h + f + "\x0D";
+  for (int i = 0; i < records; ++i) out += " C" + std::to_string(100 + i).substr(0, 3);
+  return out + "\x1A";
+}
+
+// An installation as the working directories describe it: server, install
+// (with its private folder) and data folders, each path ending in a separator.
+class Installation {
+ public:
+  Installation() {
+    for (const char* d : {"server", "install", "data"}) fs::create_directories(root_.Path(d));
+    ctx.dirs.server = root_.Path("server") + kSep;
+    ctx.dirs.install = root_.Path("install") + kSep;
+    ctx.dirs.data = root_.Path("data") + kSep;
+    ctx.dirs.private_dir = ctx.dirs.install + "private" + kSep;
+    fs::create_directories(ctx.dirs.private_dir);
+  }
+
+  void WriteIni(const std::string& dir, const std::vector<std::string>& keys,
+                const char* section = "Database Tables") {
+    std::string text = "[General]\r\nVersion=5\r\n[" + std::string(section) + "]\r\n";
+    for (const std::string& k : keys) text += k + "=1\r\n";
+    ASSERT_TRUE(WriteStringToFile(dir + "TANDRIL.INI", text).ok());
+  }
+  void WriteFile(const std::string& relative, const std::string& contents) {
+    const std::string path = ctx.dirs.data + relative;
+    fs::create_directories(fs::path(path).parent_path());
+    ASSERT_TRUE(WriteStringToFile(path, contents).ok());
+  }
+  std::string Read(const std::string& relative) {
+    std::string s;
+    EXPECT_TRUE(ReadFileToString(ctx.dirs.data + relative, &s).ok());
+    return s;
+  }
+  std::string Data(const std::string& relative) const { return ctx.dirs.data + relative; }
+  const TempDir& root() const { return root_; }
+
+  JobContext ctx;
+
+ private:
+  TempDir root_;
+};
+
+std::string Archive(const std::string& base, const std::string& folder, const std::string& file) {
+  return base + kSep + folder + kSep + file;
+}
+
+TEST(ReindexAllTest, ReportsEachMissingFileInItsOwnWords) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> keys;
+    std::vector<std::string> files;  // relative to the data folder
+    std::string message;
+  };
+  const std::string archive_dir = Archive("archub92", "2001", "");
+  const Case cases[] = {
+      {"listed table missing", {"SUBMIT.DBF"}, {}, "Unable to locate database file: SUBMIT.DBF"},
+      {"key without a dot", {"SUBMIT"}, {"SUBMIT.DBF"}, "Unable to locate database file: .DBF"},
+      {"table name ends at the first dot",
+       {"CLAIMS.OLD.DBF"},
+       {"CLAIMS.OLD.DBF"},
+       "Unable to locate database file: CLAIMS.DBF"},
+      {"missing table reported before its index, UTILMAST too",
+       {"UTILMAST.DBF"},
+       {"UTILMAST.MDX"},
+       "Unable to locate database file: UTILMAST.DBF"},
+      {"listed index missing",
+       {"UTILMAST.DBF", "SUBMIT.DBF"},
+       {"UTILMAST.DBF", "SUBMIT.DBF"},
+       "Unable to locate index file: SUBMIT.MDX\r\nPerform a reindex of all database files in "
+       "the File Maintenance module before attempting this update again."},
+      {"archive table looked for by the name before its first dot",
+       {"utilmast.dbf"},
+       {"UTILMAST.DBF", archive_dir + "CLM.2001.DBF", archive_dir + "CLM.2001.MDX"},
+       "Unable to locate claim archive database file: " + std::string() + "%DATA%" + archive_dir +
+           "CLM.DBF" + kArchiveAdvice},
+      {"archive index missing",
+       {"UTILMAST.DBF"},
+       {"UTILMAST.DBF", Archive("arch1500", "Old Claims 1999", "BSCLAIM.DBF")},
+       "Unable to locate claim archive index file: %DATA%" +
+           Archive("arch1500", "Old Claims 1999", "BSCLAIM.MDX") + kArchiveAdvice},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installation inst;
+    inst.WriteIni(inst.ctx.dirs.install, c.keys);
+    for (const std::string& f : c.files) inst.WriteFile(f, TableBytes(2));
+    ReindexAllTables(inst.ctx);
+    std::string expected = c.message;
+    if (size_t at = expected.find("%DATA%"); at != std::string::npos) {
+      expected.replace(at, 6, inst.ctx.dirs.data);
+    }
+    EXPECT_EQ(inst.ctx.error_text, expected);
+  }
+}
+
+TEST(ReindexAllTest, FindsTheConfigurationInInstallThenServerFolder) {
+  {
+    Installation inst;
+    ReindexAllTables(inst.ctx);
+    EXPECT_EQ(inst.ctx.error_text, "Unable to locate system configuration file (TANDRIL.INI).");
+  }
+  {
+    // The server's copy is read when the installation has none...
+    Installation inst;
+    inst.WriteIni(inst.ctx.dirs.server, {"SUBMIT.DBF"});
+    ReindexAllTables(inst.ctx);
+    EXPECT_EQ(inst.ctx.error_text, "Unable to locate database file: SUBMIT.DBF");
+  }
+  {
+    // ...and the installation's wins when both exist.
+    Installation inst;
+    inst.WriteIni(inst.ctx.dirs.server, {"SUBMIT.DBF"});
+    inst.WriteIni(inst.ctx.dirs.install, {"PATIENT.DBF"});
+    ReindexAllTables(inst.ctx);
+    EXPECT_EQ(inst.ctx.error_text, "Unable to locate database file: PATIENT.DBF");
+  }
+  for (const char* section : {"Database Tables", "Other Section"}) {
+    Installation inst;
+    inst.WriteIni(inst.ctx.dirs.install, {}, section);
+    ReindexAllTables(inst.ctx);
+    EXPECT_EQ(inst.ctx.error_text, "Database files list is empty.");
+  }
+}
+
+// Records which files the run opens.
+class OpenRecorder : public EnvWrapper {
+ public:
+  OpenRecorder() : EnvWrapper(Env::Default()) {}
+  Status OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    opened.push_back(path);
+    return target()->OpenFile(path, mode, file);
+  }
+  std::vector<std::string> opened;
+};
+
+TEST(ReindexAllTest, UnindexedUtilmastAndMissingArchivesSucceedWithoutOpeningATable) {
+  Installation inst;
+  inst.WriteIni(inst.ctx.dirs.install, {"Utilmast.dbf"});
+  inst.WriteFile("UTILMAST.DBF", TableBytes(1) + "junk");
+  fs::create_directories(inst.Data("arch1500"));  // an empty archive base
+  OpenRecorder env;
+  {
+    ScopedEnv scoped(&env);
+    ReindexAllTables(inst.ctx);
+  }
+  EXPECT_EQ(inst.ctx.error_text, "");
+  for (const std::string& path : env.opened) {
+    EXPECT_NE(BaseName(path), "UTILMAST.DBF") << path;
+  }
+  EXPECT_EQ(inst.Read("UTILMAST.DBF"), TableBytes(1) + "junk");
+}
+
+TEST(ReindexAllTest, NamesTheTableThatCannotBeOpenedAndRepairsItsHeaderFirst) {
+  Installation inst;
+  inst.WriteIni(inst.ctx.dirs.install, {"UTILMAST.DBF", "SUBMIT.DBF"});
+  inst.WriteFile("UTILMAST.DBF", TableBytes(1));
+  // Header count 9 for 3 records: repaired to 3 even though the index is no
+  // index at all.
+  std::string submit = TableBytes(3);
+  submit[4] = 9;
+  inst.WriteFile("SUBMIT.DBF", submit);
+  inst.WriteFile("SUBMIT.MDX", "not an index");
+  ReindexAllTables(inst.ctx);
+  EXPECT_EQ(inst.ctx.error_text,
+            "Unable to reindex database file: SUBMIT.DBF [Unable to open index file.]");
+  EXPECT_EQ(inst.Read("SUBMIT.DBF"), TableBytes(3));
+
+  inst.WriteFile("SUBMIT.DBF", "not a table either");
+  inst.ctx.error_text.clear();
+  ReindexAllTables(inst.ctx);
+  EXPECT_EQ(inst.ctx.error_text,
+            "Unable to reindex database file: SUBMIT.DBF [Unable to open database file.]");
+}
+
+TEST(ReindexAllTest, NamesTheArchiveTableThatCannotBeOpenedByItsLongPath) {
+  Installation inst;
+  inst.WriteIni(inst.ctx.dirs.install, {"UTILMAST.DBF"});
+  inst.WriteFile("UTILMAST.DBF", TableBytes(1));
+  const std::string table = Archive("archub92", "Claims 2001", "BCCLAIM.DBF");
+  inst.WriteFile(table, "not a table");
+  inst.WriteFile(Archive("archub92", "Claims 2001", "BCCLAIM.MDX"), "not an index");
+  ReindexAllTables(inst.ctx);
+  EXPECT_EQ(inst.ctx.error_text, "Unable to reindex claim archive database file: " +
+                                     inst.Data(table) + " [Unable to open database file.]");
+}
+
+// Gives archive folders a short name, as Windows does for long names with
+// blanks; the short name is a link to the long folder.
+class ShortNameEnv : public EnvWrapper {
+ public:
+  ShortNameEnv(std::string long_dir, std::string short_dir)
+      : EnvWrapper(Env::Default()), long_(std::move(long_dir)), short_(std::move(short_dir)) {}
+  std::string ShortPath(const std::string& path) override {
+    if (path.rfind(long_, 0) == 0) return short_ + path.substr(long_.size());
+    return path;
+  }
+  bool FileExists(const std::string& path) override {
+    looked_up.push_back(path);
+    return target()->FileExists(path);
+  }
+  std::vector<std::string> looked_up;
+
+ private:
+  std::string long_, short_;
+};
+
+TEST(ReindexAllTest, ReachesArchiveFilesThroughTheShortPathAndQuotesTheLongOne) {
+  Installation inst;
+  inst.WriteIni(inst.ctx.dirs.install, {"UTILMAST.DBF"});
+  inst.WriteFile("UTILMAST.DBF", TableBytes(1));
+  const std::string long_dir = inst.Data(Archive("archub92", "Claims of 2001", ""));
+  inst.WriteFile(Archive("archub92", "Claims of 2001", "BCCLAIM.DBF"), TableBytes(2));
+  const std::string short_dir = inst.root().Path("CLAIMS~1") + kSep;
+  fs::create_directory_symlink(long_dir, inst.root().Path("CLAIMS~1"));
+
+  ShortNameEnv env(long_dir, short_dir);
+  {
+    ScopedEnv scoped(&env);
+    ReindexAllTables(inst.ctx);
+  }
+  EXPECT_EQ(inst.ctx.error_text, "Unable to locate claim archive index file: " + long_dir +
+                                     "BCCLAIM.MDX" + kArchiveAdvice);
+  EXPECT_EQ(env.looked_up.back(), short_dir + "BCCLAIM.MDX");
+}
+
+}  // namespace
+}  // namespace dbup::maintenance
