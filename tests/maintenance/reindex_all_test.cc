@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "maintenance/table_fixture.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "support/temp_dir.h"
@@ -13,7 +14,7 @@
 namespace dbup::maintenance {
 namespace {
 
-using testing::TempDir;
+using testing::Installation;
 namespace fs = std::filesystem;
 
 constexpr char kSep = kPathSeparator;
@@ -33,44 +34,6 @@ std::string TableBytes(int records) {
   for (int i = 0; i < records; ++i) out += " C" + std::to_string(100 + i).substr(0, 3);
   return out + "\x1A";
 }
-
-// An installation as the working directories describe it: server, install
-// (with its private folder) and data folders, each path ending in a separator.
-class Installation {
- public:
-  Installation() {
-    for (const char* d : {"server", "install", "data"}) fs::create_directories(root_.Path(d));
-    ctx.dirs.server = root_.Path("server") + kSep;
-    ctx.dirs.install = root_.Path("install") + kSep;
-    ctx.dirs.data = root_.Path("data") + kSep;
-    ctx.dirs.private_dir = ctx.dirs.install + "private" + kSep;
-    fs::create_directories(ctx.dirs.private_dir);
-  }
-
-  void WriteIni(const std::string& dir, const std::vector<std::string>& keys,
-                const char* section = "Database Tables") {
-    std::string text = "[General]\r\nVersion=5\r\n[" + std::string(section) + "]\r\n";
-    for (const std::string& k : keys) text += k + "=1\r\n";
-    ASSERT_TRUE(WriteStringToFile(dir + "TANDRIL.INI", text).ok());
-  }
-  void WriteFile(const std::string& relative, const std::string& contents) {
-    const std::string path = ctx.dirs.data + relative;
-    fs::create_directories(fs::path(path).parent_path());
-    ASSERT_TRUE(WriteStringToFile(path, contents).ok());
-  }
-  std::string Read(const std::string& relative) {
-    std::string s;
-    EXPECT_TRUE(ReadFileToString(ctx.dirs.data + relative, &s).ok());
-    return s;
-  }
-  std::string Data(const std::string& relative) const { return ctx.dirs.data + relative; }
-  const TempDir& root() const { return root_; }
-
-  JobContext ctx;
-
- private:
-  TempDir root_;
-};
 
 std::string Archive(const std::string& base, const std::string& folder, const std::string& file) {
   return base + kSep + folder + kSep + file;
@@ -115,7 +78,7 @@ TEST(ReindexAllTest, ReportsEachMissingFileInItsOwnWords) {
     SCOPED_TRACE(c.name);
     Installation inst;
     inst.WriteIni(inst.ctx.dirs.install, c.keys);
-    for (const std::string& f : c.files) inst.WriteFile(f, TableBytes(2));
+    for (const std::string& f : c.files) inst.WriteData(f, TableBytes(2));
     ReindexAllTables(inst.ctx);
     std::string expected = c.message;
     if (size_t at = expected.find("%DATA%"); at != std::string::npos) {
@@ -168,7 +131,7 @@ class OpenRecorder : public EnvWrapper {
 TEST(ReindexAllTest, UnindexedUtilmastAndMissingArchivesSucceedWithoutOpeningATable) {
   Installation inst;
   inst.WriteIni(inst.ctx.dirs.install, {"Utilmast.dbf"});
-  inst.WriteFile("UTILMAST.DBF", TableBytes(1) + "junk");
+  inst.WriteData("UTILMAST.DBF", TableBytes(1) + "junk");
   fs::create_directories(inst.Data("arch1500"));  // an empty archive base
   OpenRecorder env;
   {
@@ -179,25 +142,25 @@ TEST(ReindexAllTest, UnindexedUtilmastAndMissingArchivesSucceedWithoutOpeningATa
   for (const std::string& path : env.opened) {
     EXPECT_NE(BaseName(path), "UTILMAST.DBF") << path;
   }
-  EXPECT_EQ(inst.Read("UTILMAST.DBF"), TableBytes(1) + "junk");
+  EXPECT_EQ(inst.ReadData("UTILMAST.DBF"), TableBytes(1) + "junk");
 }
 
 TEST(ReindexAllTest, NamesTheTableThatCannotBeOpenedAndRepairsItsHeaderFirst) {
   Installation inst;
   inst.WriteIni(inst.ctx.dirs.install, {"UTILMAST.DBF", "SUBMIT.DBF"});
-  inst.WriteFile("UTILMAST.DBF", TableBytes(1));
+  inst.WriteData("UTILMAST.DBF", TableBytes(1));
   // Header count 9 for 3 records: repaired to 3 even though the index is no
   // index at all.
   std::string submit = TableBytes(3);
   submit[4] = 9;
-  inst.WriteFile("SUBMIT.DBF", submit);
-  inst.WriteFile("SUBMIT.MDX", "not an index");
+  inst.WriteData("SUBMIT.DBF", submit);
+  inst.WriteData("SUBMIT.MDX", "not an index");
   ReindexAllTables(inst.ctx);
   EXPECT_EQ(inst.ctx.error_text,
             "Unable to reindex database file: SUBMIT.DBF [Unable to open index file.]");
-  EXPECT_EQ(inst.Read("SUBMIT.DBF"), TableBytes(3));
+  EXPECT_EQ(inst.ReadData("SUBMIT.DBF"), TableBytes(3));
 
-  inst.WriteFile("SUBMIT.DBF", "not a table either");
+  inst.WriteData("SUBMIT.DBF", "not a table either");
   inst.ctx.error_text.clear();
   ReindexAllTables(inst.ctx);
   EXPECT_EQ(inst.ctx.error_text,
@@ -207,10 +170,10 @@ TEST(ReindexAllTest, NamesTheTableThatCannotBeOpenedAndRepairsItsHeaderFirst) {
 TEST(ReindexAllTest, NamesTheArchiveTableThatCannotBeOpenedByItsLongPath) {
   Installation inst;
   inst.WriteIni(inst.ctx.dirs.install, {"UTILMAST.DBF"});
-  inst.WriteFile("UTILMAST.DBF", TableBytes(1));
+  inst.WriteData("UTILMAST.DBF", TableBytes(1));
   const std::string table = Archive("archub92", "Claims 2001", "BCCLAIM.DBF");
-  inst.WriteFile(table, "not a table");
-  inst.WriteFile(Archive("archub92", "Claims 2001", "BCCLAIM.MDX"), "not an index");
+  inst.WriteData(table, "not a table");
+  inst.WriteData(Archive("archub92", "Claims 2001", "BCCLAIM.MDX"), "not an index");
   ReindexAllTables(inst.ctx);
   EXPECT_EQ(inst.ctx.error_text, "Unable to reindex claim archive database file: " +
                                      inst.Data(table) + " [Unable to open database file.]");
@@ -239,11 +202,11 @@ class ShortNameEnv : public EnvWrapper {
 TEST(ReindexAllTest, ReachesArchiveFilesThroughTheShortPathAndQuotesTheLongOne) {
   Installation inst;
   inst.WriteIni(inst.ctx.dirs.install, {"UTILMAST.DBF"});
-  inst.WriteFile("UTILMAST.DBF", TableBytes(1));
+  inst.WriteData("UTILMAST.DBF", TableBytes(1));
   const std::string long_dir = inst.Data(Archive("archub92", "Claims of 2001", ""));
-  inst.WriteFile(Archive("archub92", "Claims of 2001", "BCCLAIM.DBF"), TableBytes(2));
-  const std::string short_dir = inst.root().Path("CLAIMS~1") + kSep;
-  fs::create_directory_symlink(long_dir, inst.root().Path("CLAIMS~1"));
+  inst.WriteData(Archive("archub92", "Claims of 2001", "BCCLAIM.DBF"), TableBytes(2));
+  const std::string short_dir = inst.Root("CLAIMS~1") + kSep;
+  fs::create_directory_symlink(long_dir, inst.Root("CLAIMS~1"));
 
   ShortNameEnv env(long_dir, short_dir);
   {
