@@ -26,19 +26,84 @@ if ((${#missing[@]})); then
 fi
 
 # --- builds -------------------------------------------------------------------
-# Only the targets that make up the Windows product and its Windows tests.
-win32_targets=(dbup_platform)
-win64_targets=(platform_test env_win32_test)
-# Test programs run under wine64, each printing its gtest summary.
-win64_tests=(tests/platform/platform_test.exe tests/windows/env_win32_test.exe)
+# Only the targets that make up the Windows product and its Windows tests;
+# targets of parts not yet in the tree are left out.
+# The engine and the exports wait for a 32-bit replacement of __int128 in
+# src/xbase/decimal.h; until then the 32-bit build stops at the platform.
+win32_wanted=(dbup_platform tandril_old)
+win64_wanted=(dbupeng dbup platform_test windows_platform_test)
+# Test programs (in build/win64/bin) run under wine64, each printing its summary.
+win64_tests=(platform_test windows_platform_test)
+
+have_targets() { # build-dir wanted... -> the wanted targets that exist
+  local dir=$1
+  shift
+  local all
+  all=$(ninja -C "$dir" -t targets all 2>/dev/null | sed 's/:.*//')
+  for t in "$@"; do grep -qx "$t" <<<"$all" && echo "$t"; done
+  return 0
+}
 
 echo "== configure and build win32 (i686)"
 cmake --preset win32 >/dev/null
-cmake --build build/win32 -j2 --target "${win32_targets[@]}"
+mapfile -t targets < <(have_targets build/win32 "${win32_wanted[@]}")
+cmake --build build/win32 -j2 --target "${targets[@]}"
 
 echo "== configure and build win64 (x86-64)"
 cmake --preset win64 >/dev/null
-cmake --build build/win64 -j2 --target "${win64_targets[@]}"
+mapfile -t targets < <(have_targets build/win64 "${win64_wanted[@]}")
+cmake --build build/win64 -j2 --target "${targets[@]}"
+
+# --- what the 32-bit DLLs export and import -------------------------------------
+objdump=i686-w64-mingw32-objdump
+exports_of() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -n 's/^\s*\[ *[0-9]*\] //p' | sort; }
+imports_of() { "$objdump" -p "$1" | sed -n 's/^\s*DLL Name: //p' | sort; }
+system_dlls="ADVAPI32.dll KERNEL32.dll msvcrt.dll VERSION.dll"
+check_imports() { # dll allowed...
+  local dll=$1
+  shift
+  local bad
+  bad=$(imports_of "$dll" | while read -r d; do
+    ok=0
+    for a in "$@"; do [ "${d,,}" = "${a,,}" ] && ok=1; done
+    [ $ok = 1 ] || echo "$d"
+  done)
+  if [ -n "$bad" ]; then
+    echo "FAIL: $dll imports from $bad" >&2
+    return 1
+  fi
+}
+
+echo "== check build/win32 DLLs"
+checks_failed=0
+if [ -f build/win32/bin/dbupeng.dll ]; then
+  # The engine exports exactly the operations its header declares, by name.
+  expected=$(sed -e 's@/\*.*\*/@@g' src/engine/e4api.h |
+    grep -o 'E4API [A-Za-z0-9_]*(' | sed 's/E4API //; s/($//' | sort)
+  if [ "$(exports_of build/win32/bin/dbupeng.dll)" != "$expected" ]; then
+    echo "FAIL: dbupeng.dll exports differ from e4api.h:" >&2
+    diff <(exports_of build/win32/bin/dbupeng.dll) <(echo "$expected") >&2 || true
+    checks_failed=1
+  fi
+  check_imports build/win32/bin/dbupeng.dll $system_dlls || checks_failed=1
+  echo "dbupeng.dll: $(exports_of build/win32/bin/dbupeng.dll | wc -l) exports; imports $(imports_of build/win32/bin/dbupeng.dll | tr '\n' ' ')"
+fi
+if [ -f build/win32/bin/dbup.dll ]; then
+  expected=$(printf '%s\n' BackupRevenueCodeChargeData ReindexAllDatabaseFiles \
+    RestoreRevenueCodeChargeData UpdateDatabaseStructures)
+  if [ "$(exports_of build/win32/bin/dbup.dll)" != "$expected" ]; then
+    echo "FAIL: dbup.dll exports:" >&2
+    exports_of build/win32/bin/dbup.dll >&2
+    checks_failed=1
+  fi
+  if ! imports_of build/win32/bin/dbup.dll | grep -qx dbupeng.dll; then
+    echo "FAIL: dbup.dll does not import dbupeng.dll" >&2
+    checks_failed=1
+  fi
+  check_imports build/win32/bin/dbup.dll $system_dlls dbupeng.dll || checks_failed=1
+  echo "dbup.dll: exports $(exports_of build/win32/bin/dbup.dll | tr '\n' ' '); imports $(imports_of build/win32/bin/dbup.dll | tr '\n' ' ')"
+fi
 
 # --- tests under wine64 --------------------------------------------------------
 prefix_root="$(mktemp -d)"
@@ -55,10 +120,12 @@ run cmd /c exit 0 >/dev/null 2>&1 || true
 
 passed=0
 failed=0
+export DBUP_TANDRIL32="$repo/build/win32/bin/old/TANDRIL.EXE"
 for t in "${win64_tests[@]}"; do
-  echo "== $t"
+  [ -f "build/win64/bin/$t.exe" ] || continue
+  echo "== $t (wine64)"
   log="$prefix_root/test.log"
-  if run "build/win64/$t" --gtest_brief=1 >"$log" 2>&1; then rc=0; else rc=$?; fi
+  if run "build/win64/bin/$t.exe" --gtest_brief=1 >"$log" 2>&1; then rc=0; else rc=$?; fi
   cat "$log"
   n=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
   f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
@@ -67,5 +134,6 @@ for t in "${win64_tests[@]}"; do
   if [ "$rc" -ne 0 ] && [ -z "$f" ]; then failed=$((failed + 1)); fi
 done
 
+failed=$((failed + checks_failed))
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
