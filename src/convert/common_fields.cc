@@ -62,6 +62,12 @@ bool CopyCommonFields(Code4* session, const std::string& old_dir, const std::str
   if (!Positioned(old_top)) return false;
   if (!OpenWithIndex(session, new_dir, table, &h.new_table, &h.new_index)) return false;
   if (!Positioned(d4top(h.new_table))) return false;
+  // The reindex at the end rebuilds every tag from the records, so keeping
+  // the keys current append by append would only cost a B-tree insert per
+  // record and tag. The index was opened to prove it is there; it is opened
+  // again for the reindex.
+  i4close(h.new_index);
+  h.new_index = nullptr;
 
   std::array<TFieldPair, kMaxFieldPairs> map;
   for (TFieldPair& pair : map) pair.source = nullptr;
@@ -104,6 +110,8 @@ bool CopyCommonFields(Code4* session, const std::string& old_dir, const std::str
       if (rc != r4success) return false;
     }
   }
+  h.new_index = i4open(h.new_table, (WithTrailingSeparator(new_dir) + table + ".mdx").c_str());
+  if (h.new_index == nullptr) return false;
   return d4reindex(h.new_table) == 0;
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/env.h"
+#include "platform/version_resource.h"
+#include "support/temp_dir.h"
 #include "update/catalogue.h"
 #include "version_exe.h"
 
@@ -151,6 +154,30 @@ TEST(VersionExeTest, ParsesVersionsAndLaysOutTheFixedFileInfo) {
   };
   EXPECT_EQ(u32(at + 8), (1u << 16) | 98u);
   EXPECT_EQ(u32(at + 12), 100u);
+
+  // The platform's own reader of program files agrees.
+  testing::TempDir tmp;
+  ASSERT_TRUE(WriteStringToFile(tmp.Path("TANDRIL.EXE"), exe).ok());
+  FixedFileInfo info;
+  ASSERT_TRUE(ReadFixedFileInfo(tmp.Path("TANDRIL.EXE"), &info).ok());
+  EXPECT_EQ(info.file_version_ms, (1u << 16) | 98u);
+  EXPECT_EQ(info.file_version_ls, 100u);
+}
+
+// A plain step copies exactly its file set: a table with memo fields must be
+// a three-file step and one without them a two-file step, in every clone.
+TEST(StructureHistoryTest, PlainFileSetsMatchTheMemoFields) {
+  const StructureHistory& history = StructureHistory::Host();
+  for (const StepRow& row : update::Catalogue()) {
+    if (row.form != update::Form::kPlain) continue;
+    const TableHistory* table = history.Find(row.main_table());
+    ASSERT_NE(table, nullptr);
+    TableStructure before;
+    ASSERT_TRUE(history.AtLevel(*table, row.number, &before));
+    const bool three = row.files != update::FileSet::kDbfMdx;
+    EXPECT_EQ(before.has_memo(), three) << update::StepName(row.number);
+    EXPECT_EQ(history.InClone(*table, CloneNumber(row.clone_folder)).has_memo(), three);
+  }
 }
 
 }  // namespace

@@ -56,28 +56,66 @@ std::string Fit(std::string text, int length) {
   return text;
 }
 
+bool Has(const std::string& name, const char* part) {
+  return name.find(part) != std::string::npos;
+}
+
 std::string TextValue(const FieldDef& f, int row, bool first_field, Random& rnd) {
   const std::string& n = f.name;
-  char buf[64];
+  char buf[96];
   if (first_field) {
     std::snprintf(buf, sizeof(buf), "%c%05d", n[0], row + 1);
     return Fit(buf, f.length);
   }
-  if (n.find("LNAME") != std::string::npos || n.find("L_NAME") != std::string::npos ||
-      n == "LASTNAME") {
+  if (Has(n, "LNAME") || Has(n, "L_NAME") || n == "LASTNAME" || Has(n, "LN")) {
     return Fit(kLastNames[rnd.Below(10)], f.length);
   }
-  if (n.find("FNAME") != std::string::npos || n.find("F_NAME") != std::string::npos ||
-      n == "FIRSTNAME") {
+  if (Has(n, "FNAME") || Has(n, "F_NAME") || n == "FIRSTNAME" || Has(n, "FN")) {
     return Fit(kFirstNames[rnd.Below(7)], f.length);
   }
-  if (n.find("TYPE") != std::string::npos && f.length >= 4) return kCodes[rnd.Below(8)];
+  if (Has(n, "NAME")) {
+    std::snprintf(buf, sizeof(buf), "%s %s CLINIC", kLastNames[rnd.Below(10)],
+                  rnd.Below(2) ? "FAMILY" : "MEDICAL");
+    return Fit(buf, f.length);
+  }
+  if (Has(n, "TYPE") && f.length >= 4) return kCodes[rnd.Below(8)];
   if (f.length <= 3 && rnd.Below(4) == 0) return "";
   if (f.length == 2) return kQualifiers[rnd.Below(6)];
   if (f.length == 1) return std::string(1, "YNS123"[rnd.Below(6)]);
   if (rnd.Below(6) == 0) return "";
-  std::snprintf(buf, sizeof(buf), "%s %d-%c%c", n.c_str(), rnd.Below(100000), 'A' + rnd.Below(26),
-                'A' + rnd.Below(26));
+  if (Has(n, "NPI")) {
+    std::snprintf(buf, sizeof(buf), "1%09d", rnd.Below(1000000000));
+    return Fit(buf, f.length);
+  }
+  if (Has(n, "ID") || Has(n, "UPIN") || Has(n, "PCN") || Has(n, "AUT") || Has(n, "REF") ||
+      Has(n, "SUP") || Has(n, "ORD") || Has(n, "OPER") || Has(n, "OTHER") || Has(n, "ATTEND")) {
+    // Provider and patient identifiers in the shapes the host meets: UPINs
+    // (letters then digits), tax numbers, and free text.
+    switch (rnd.Below(3)) {
+      case 0:
+        std::snprintf(buf, sizeof(buf), "%c%c%04d", 'A' + rnd.Below(26), 'A' + rnd.Below(26),
+                      rnd.Below(10000));
+        break;
+      case 1:
+        std::snprintf(buf, sizeof(buf), "%02d-%07d", rnd.Below(100), rnd.Below(10000000));
+        break;
+      default:
+        std::snprintf(buf, sizeof(buf), "%d", 100000 + rnd.Below(900000));
+        break;
+    }
+    return Fit(buf, f.length);
+  }
+  if (Has(n, "ADDR")) {
+    std::snprintf(buf, sizeof(buf), "%d MAIN ST", 1 + rnd.Below(9999));
+    return Fit(buf, f.length);
+  }
+  if (Has(n, "EMAIL")) return Fit("billing@example.org", f.length);
+  if (f.length >= 30) {
+    std::snprintf(buf, sizeof(buf), "%s follow-up, see chart %d", kLastNames[rnd.Below(10)],
+                  rnd.Below(1000));
+    return Fit(buf, f.length);
+  }
+  std::snprintf(buf, sizeof(buf), "%c%d", 'A' + rnd.Below(26), rnd.Below(100000000));
   return Fit(buf, f.length);
 }
 
