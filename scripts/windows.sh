@@ -31,9 +31,9 @@ fi
 # The engine and the exports wait for a 32-bit replacement of __int128 in
 # src/xbase/decimal.h; until then the 32-bit build stops at the platform.
 win32_wanted=(dbup_platform tandril_old)
-win64_wanted=(dbupeng dbup platform_test windows_platform_test)
+win64_wanted=(dbupeng dbup platform_test portability_test windows_platform_test)
 # Test programs (in build/win64/bin) run under wine64, each printing its summary.
-win64_tests=(platform_test windows_platform_test)
+win64_tests=(platform_test portability_test windows_platform_test)
 
 have_targets() { # build-dir wanted... -> the wanted targets that exist
   local dir=$1
