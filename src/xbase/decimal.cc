@@ -60,7 +60,7 @@ bool ParseNumber(std::string_view t, size_t* pos, Int* mantissa, int* scale) {
 
 }  // namespace
 
-void Decimal::Trim() {
+void DecimalNumber::Trim() {
   if (mantissa_ == 0) {
     scale_ = 0;
     return;
@@ -71,38 +71,38 @@ void Decimal::Trim() {
   }
 }
 
-Decimal Decimal::Parse(std::string_view text, bool* ok) {
+DecimalNumber DecimalNumber::Parse(std::string_view text, bool* ok) {
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   size_t end = text.size();
   while (end > i && text[end - 1] == ' ') --end;
   if (ok) *ok = true;
-  if (i == end) return Decimal();
+  if (i == end) return DecimalNumber();
   Int m = 0;
   int sc = 0;
   size_t pos = i;
   if (!ParseNumber(text.substr(0, end), &pos, &m, &sc) || pos != end) {
     if (ok) *ok = false;
-    return Decimal();
+    return DecimalNumber();
   }
-  Decimal d(m, sc);
+  DecimalNumber d(m, sc);
   d.Trim();
   return d;
 }
 
-Decimal Decimal::ParseLeading(std::string_view text) {
+DecimalNumber DecimalNumber::ParseLeading(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   Int m = 0;
   int sc = 0;
-  if (!ParseNumber(text, &i, &m, &sc)) return Decimal();
-  Decimal d(m, sc);
+  if (!ParseNumber(text, &i, &m, &sc)) return DecimalNumber();
+  DecimalNumber d(m, sc);
   d.Trim();
   return d;
 }
 
-Decimal Decimal::Align(const Decimal& a, int scale) {
-  Decimal r = a;
+DecimalNumber DecimalNumber::Align(const DecimalNumber& a, int scale) {
+  DecimalNumber r = a;
   while (r.scale_ < scale) {
     Int next;
     if (__builtin_mul_overflow(r.mantissa_, Int(10), &next)) break;
@@ -116,7 +116,7 @@ Decimal Decimal::Align(const Decimal& a, int scale) {
   return r;
 }
 
-int Decimal::Compare(const Decimal& other) const {
+int DecimalNumber::Compare(const DecimalNumber& other) const {
   if (IsNegative() != other.IsNegative()) return IsNegative() ? -1 : 1;
   std::string da, db;
   int ea, eb;
@@ -140,32 +140,32 @@ int Decimal::Compare(const Decimal& other) const {
   return IsNegative() ? -magnitude : magnitude;
 }
 
-Decimal Decimal::operator+(const Decimal& o) const {
+DecimalNumber DecimalNumber::operator+(const DecimalNumber& o) const {
   int scale = std::max(scale_, o.scale_);
-  Decimal a = Align(*this, scale), b = Align(o, scale);
+  DecimalNumber a = Align(*this, scale), b = Align(o, scale);
   scale = std::min(a.scale_, b.scale_);
   a = Align(a, scale);
   b = Align(b, scale);
-  Decimal r(a.mantissa_ + b.mantissa_, scale);
+  DecimalNumber r(a.mantissa_ + b.mantissa_, scale);
   r.Trim();
   return r;
 }
 
-Decimal Decimal::operator-(const Decimal& o) const {
+DecimalNumber DecimalNumber::operator-(const DecimalNumber& o) const {
   return *this + o.Negate();
 }
 
-Decimal Decimal::operator*(const Decimal& o) const {
-  Decimal a = *this, b = o;
+DecimalNumber DecimalNumber::operator*(const DecimalNumber& o) const {
+  DecimalNumber a = *this, b = o;
   Int m;
   while (__builtin_mul_overflow(a.mantissa_, b.mantissa_, &m)) {
     // Give up the least significant digits of the finer operand.
-    Decimal& finer = a.scale_ >= b.scale_ ? a : b;
-    if (finer.scale_ == 0) return Decimal(std::numeric_limits<Int>::max() / 10, 0);
+    DecimalNumber& finer = a.scale_ >= b.scale_ ? a : b;
+    if (finer.scale_ == 0) return DecimalNumber(std::numeric_limits<Int>::max() / 10, 0);
     finer.mantissa_ /= 10;
     --finer.scale_;
   }
-  Decimal r(m, a.scale_ + b.scale_);
+  DecimalNumber r(m, a.scale_ + b.scale_);
   while (r.scale_ > kMaxScale) {
     r.mantissa_ /= 10;
     --r.scale_;
@@ -174,13 +174,13 @@ Decimal Decimal::operator*(const Decimal& o) const {
   return r;
 }
 
-Decimal Decimal::Divide(const Decimal& o, bool* ok) const {
+DecimalNumber DecimalNumber::Divide(const DecimalNumber& o, bool* ok) const {
   *ok = !o.IsZero();
-  if (!*ok) return Decimal();
+  if (!*ok) return DecimalNumber();
   // Scale the dividend up as far as it goes so 15 decimals survive.
-  Decimal a = Align(*this, scale_ + 20);
+  DecimalNumber a = Align(*this, scale_ + 20);
   Int q = a.mantissa_ / o.mantissa_;
-  Decimal r(q, a.scale_ - o.scale_);
+  DecimalNumber r(q, a.scale_ - o.scale_);
   if (r.scale_ < 0) {
     r.mantissa_ *= Pow10(-r.scale_);
     r.scale_ = 0;
@@ -190,20 +190,20 @@ Decimal Decimal::Divide(const Decimal& o, bool* ok) const {
   return r;
 }
 
-Decimal Decimal::Round(int decimals) const {
+DecimalNumber DecimalNumber::Round(int decimals) const {
   if (decimals < 0) decimals = 0;
   if (scale_ <= decimals) return *this;
   Int div = Pow10(scale_ - decimals);
   Int q = Abs(mantissa_) / div;
   Int rem = Abs(mantissa_) % div;
   if (rem * 2 >= div) ++q;
-  Decimal r(mantissa_ < 0 ? -q : q, decimals);
+  DecimalNumber r(mantissa_ < 0 ? -q : q, decimals);
   r.Trim();
   return r;
 }
 
-std::string Decimal::ToFixed(int decimals) const {
-  Decimal r = Align(Round(decimals), decimals);
+std::string DecimalNumber::ToFixed(int decimals) const {
+  DecimalNumber r = Align(Round(decimals), decimals);
   Int m = Abs(r.mantissa_);
   // Built backwards: fraction digits, the point, integer digits, the sign.
   std::string text;
@@ -221,22 +221,22 @@ std::string Decimal::ToFixed(int decimals) const {
   return text;
 }
 
-std::string Decimal::ToString() const {
+std::string DecimalNumber::ToString() const {
   return ToFixed(scale_);
 }
 
-int64_t Decimal::ToInt64() const {
+int64_t DecimalNumber::ToInt64() const {
   Int m = mantissa_ / Pow10(scale_);
   if (m > std::numeric_limits<int64_t>::max()) return std::numeric_limits<int64_t>::max();
   if (m < std::numeric_limits<int64_t>::min()) return std::numeric_limits<int64_t>::min();
   return static_cast<int64_t>(m);
 }
 
-double Decimal::ToDouble() const {
+double DecimalNumber::ToDouble() const {
   return static_cast<double>(mantissa_) / static_cast<double>(Pow10(scale_));
 }
 
-void Decimal::Normalized(std::string* digits, int* exponent) const {
+void DecimalNumber::Normalized(std::string* digits, int* exponent) const {
   digits->clear();
   *exponent = 0;
   Int m = Abs(mantissa_);

@@ -1,4 +1,4 @@
-// Decimal: an exact decimal number for key expressions and numeric keys.
+// DecimalNumber: an exact decimal number for key expressions and numeric keys.
 //
 // dBASE computes in BCD, so a value such as 0.1 or 2.675 must not pass
 // through a binary double before it becomes a key or STR() text. The value
@@ -11,29 +11,29 @@
 
 namespace dbup::xbase {
 
-class Decimal {
+class DecimalNumber {
  public:
-  Decimal() = default;
-  static Decimal FromInt(int64_t v) { return Decimal(v, 0); }
+  DecimalNumber() = default;
+  static DecimalNumber FromInt(int64_t v) { return DecimalNumber(v, 0); }
   // Parses field text ("  -12.50", "1e3" is not accepted). Blank text is 0;
   // *ok (when given) is false for text that holds no number.
-  static Decimal Parse(std::string_view text, bool* ok = nullptr);
+  static DecimalNumber Parse(std::string_view text, bool* ok = nullptr);
   // The leading number of the text as VAL() reads it: 0 when there is none.
-  static Decimal ParseLeading(std::string_view text);
+  static DecimalNumber ParseLeading(std::string_view text);
 
   bool IsZero() const { return mantissa_ == 0; }
   bool IsNegative() const { return mantissa_ < 0; }
-  int Compare(const Decimal& other) const;
+  int Compare(const DecimalNumber& other) const;
 
-  Decimal operator+(const Decimal& o) const;
-  Decimal operator-(const Decimal& o) const;
-  Decimal operator*(const Decimal& o) const;
+  DecimalNumber operator+(const DecimalNumber& o) const;
+  DecimalNumber operator-(const DecimalNumber& o) const;
+  DecimalNumber operator*(const DecimalNumber& o) const;
   // Division keeps 15 decimals; *ok is false for a zero divisor.
-  Decimal Divide(const Decimal& o, bool* ok) const;
-  Decimal Negate() const { return Decimal(-mantissa_, scale_); }
+  DecimalNumber Divide(const DecimalNumber& o, bool* ok) const;
+  DecimalNumber Negate() const { return DecimalNumber(-mantissa_, scale_); }
 
   // Rounded half away from zero to `decimals` places.
-  Decimal Round(int decimals) const;
+  DecimalNumber Round(int decimals) const;
   // Fixed-point text with exactly `decimals` places ("-12.50"); no padding.
   std::string ToFixed(int decimals) const;
   // Shortest exact text ("815", "-0.05").
@@ -49,8 +49,8 @@ class Decimal {
 
  private:
   using Int = __int128;
-  Decimal(Int m, int scale) : mantissa_(m), scale_(scale) {}
-  static Decimal Align(const Decimal& a, int scale);
+  DecimalNumber(Int m, int scale) : mantissa_(m), scale_(scale) {}
+  static DecimalNumber Align(const DecimalNumber& a, int scale);
   void Trim();
 
   Int mantissa_ = 0;

@@ -11,14 +11,14 @@ constexpr int kMaxDigits = 20;
 constexpr unsigned char kExponentBias = 0x34;
 }  // namespace
 
-std::string EncodeNumericKey(const Decimal& value) {
+std::string EncodeNumericKey(const DecimalNumber& value) {
   std::string key(kNumericKeyLength, '\0');
   std::string digits;
   int exponent = 0;
   value.Normalized(&digits, &exponent);
   if (static_cast<int>(digits.size()) > kMaxDigits) {
     int decimals = kMaxDigits - exponent;
-    Decimal rounded = value.Round(std::max(decimals, 0));
+    DecimalNumber rounded = value.Round(std::max(decimals, 0));
     rounded.Normalized(&digits, &exponent);
     if (static_cast<int>(digits.size()) > kMaxDigits) digits.resize(kMaxDigits);
   }
@@ -90,11 +90,11 @@ uint64_t SortableDouble(double d) {
 
 }  // namespace
 
-bool DecodeNumericKey(std::string_view key, Decimal* value) {
+bool DecodeNumericKey(std::string_view key, DecimalNumber* value) {
   if (key.size() != static_cast<size_t>(kNumericKeyLength)) return false;
   Bcd b = ReadBcd(key);
   if (b.sign == 0) {
-    *value = Decimal();
+    *value = DecimalNumber();
     return true;
   }
   std::string text;
@@ -114,7 +114,7 @@ bool DecodeNumericKey(std::string_view key, Decimal* value) {
   }
   if (b.sign < 0) text = "-" + text;
   bool ok = false;
-  *value = Decimal::Parse(text, &ok);
+  *value = DecimalNumber::Parse(text, &ok);
   return ok;
 }
 
@@ -198,7 +198,7 @@ Status SearchKeyFromText(KeyType type, std::string_view text, std::string* key) 
       return Status::OK();
     case KeyType::kNumeric: {
       bool ok = false;
-      Decimal d = Decimal::Parse(text, &ok);
+      DecimalNumber d = DecimalNumber::Parse(text, &ok);
       if (!ok) return Status::InvalidArgument("not a number: \"" + std::string(text) + "\"");
       *key = EncodeNumericKey(d);
       return Status::OK();
@@ -223,7 +223,7 @@ Status SearchKeyFromText(KeyType type, std::string_view text, std::string* key) 
 std::string KeyToDisplay(KeyType type, std::string_view key) {
   switch (type) {
     case KeyType::kNumeric: {
-      Decimal d;
+      DecimalNumber d;
       return DecodeNumericKey(key, &d) ? d.ToString() : "?";
     }
     case KeyType::kDate: {

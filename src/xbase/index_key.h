@@ -25,9 +25,9 @@ inline constexpr int kMaxCharKeyLength = 100;
 
 // The packed decimal key of a number (at most 20 significant digits; more
 // are rounded away).
-std::string EncodeNumericKey(const Decimal& value);
+std::string EncodeNumericKey(const DecimalNumber& value);
 // Decodes a numeric key for display; false when the bytes are not one.
-bool DecodeNumericKey(std::string_view key, Decimal* value);
+bool DecodeNumericKey(std::string_view key, DecimalNumber* value);
 
 std::string EncodeDateKey(int64_t jdn);
 double DecodeDateKey(std::string_view key);

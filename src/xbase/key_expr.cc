@@ -411,7 +411,7 @@ class Parser {
         return Error("unexpected end");
       case Tok::kNumber: {
         bool ok = false;
-        Decimal d = Decimal::Parse(tok_.text, &ok);
+        DecimalNumber d = DecimalNumber::Parse(tok_.text, &ok);
         if (!ok) return Error("bad number '" + tok_.text + "'");
         *out = Make(Op::kConst, ValueType::kNumeric, 0);
         (*out)->constant.type = ValueType::kNumeric;
@@ -598,7 +598,7 @@ std::string LeftTrim(const std::string& s) {
   return i == std::string::npos ? std::string() : s.substr(i);
 }
 
-std::string StrText(const Decimal& n, int length, int decimals) {
+std::string StrText(const DecimalNumber& n, int length, int decimals) {
   std::string t = n.ToFixed(decimals);
   if (static_cast<int>(t.size()) > length) {
     // dBASE drops decimals before it gives up and shows asterisks.
@@ -704,7 +704,7 @@ Status Eval(const KeyExpression::Node& n, const RecordRef& rec, Value* v) {
           v->text.assign(raw);
           break;
         case ValueType::kNumeric:
-          v->number = Decimal::Parse(raw);
+          v->number = DecimalNumber::Parse(raw);
           break;  // bad text reads as 0
         case ValueType::kDate:
           v->jdn = JulianDayFromDtos(raw);
@@ -716,7 +716,7 @@ Status Eval(const KeyExpression::Node& n, const RecordRef& rec, Value* v) {
       return Status::OK();
     }
     case Op::kRecno:
-      v->number = Decimal::FromInt(rec.recno);
+      v->number = DecimalNumber::FromInt(rec.recno);
       return Status::OK();
     case Op::kDeleted:
       v->flag = rec.data[0] == '*';
@@ -757,7 +757,7 @@ Status Eval(const KeyExpression::Node& n, const RecordRef& rec, Value* v) {
       if (n.type == ValueType::kNumeric && a[0].type == ValueType::kNumeric) {
         v->number = add ? a[0].number + a[1].number : a[0].number - a[1].number;
       } else if (n.type == ValueType::kNumeric) {  // date - date
-        v->number = Decimal::FromInt(a[0].jdn - a[1].jdn);
+        v->number = DecimalNumber::FromInt(a[0].jdn - a[1].jdn);
       } else {  // a date moved by a number of days; a blank date stays blank
         const Value& date = a[0].type == ValueType::kDate ? a[0] : a[1];
         const Value& days = a[0].type == ValueType::kDate ? a[1] : a[0];
@@ -863,7 +863,7 @@ Status Eval(const KeyExpression::Node& n, const RecordRef& rec, Value* v) {
       v->text = LeftTrim(RightTrim(std::move(a[0].text)));
       break;
     case Op::kVal:
-      v->number = Decimal::ParseLeading(a[0].text);
+      v->number = DecimalNumber::ParseLeading(a[0].text);
       break;
     case Op::kCtod:
       v->jdn = CtodJulianDay(a[0].text);

@@ -46,10 +46,10 @@ enum class ValueType : char { kChar = 'C', kNumeric = 'N', kDate = 'D', kLogical
 
 struct Value {
   ValueType type = ValueType::kChar;
-  std::string text;   // kChar
-  Decimal number;     // kNumeric
-  int64_t jdn = 0;    // kDate: Julian day number, 0 for a blank date
-  bool flag = false;  // kLogical
+  std::string text;      // kChar
+  DecimalNumber number;  // kNumeric
+  int64_t jdn = 0;       // kDate: Julian day number, 0 for a blank date
+  bool flag = false;     // kLogical
 };
 
 class KeyExpression {

@@ -35,11 +35,11 @@ TEST(IndexKeyTest, NumericKeysInDbaseIvPackedDecimal) {
       {"1234567.89", "3B 25 12 34 56 78 90 00 00 00 00 00"},
   };
   for (const Case& c : cases) {
-    std::string key = EncodeNumericKey(Decimal::Parse(c.value));
+    std::string key = EncodeNumericKey(DecimalNumber::Parse(c.value));
     EXPECT_EQ(Hex(key), c.bytes) << c.value;
-    Decimal back;
+    DecimalNumber back;
     ASSERT_TRUE(DecodeNumericKey(key, &back));
-    EXPECT_EQ(back.Compare(Decimal::Parse(c.value)), 0) << c.value;
+    EXPECT_EQ(back.Compare(DecimalNumber::Parse(c.value)), 0) << c.value;
   }
 }
 
@@ -65,15 +65,15 @@ TEST(IndexKeyTest, NumericOrderFollowsValueNotBytes) {
   std::mt19937 rng(7);
   for (int i = 0; i < 200; ++i) {
     std::uniform_int_distribution<int> d(-100000, 100000);
-    values.push_back(Decimal::FromInt(d(rng)).ToString());
-    values.push_back((Decimal::FromInt(d(rng)) * Decimal::Parse("0.001")).ToString());
+    values.push_back(DecimalNumber::FromInt(d(rng)).ToString());
+    values.push_back((DecimalNumber::FromInt(d(rng)) * DecimalNumber::Parse("0.001")).ToString());
   }
   for (const std::string& a : values) {
     for (const std::string& b :
          {std::string("0"), std::string("-12.5"), values[values.size() / 2]}) {
-      int expect = Decimal::Parse(a).Compare(Decimal::Parse(b));
-      std::string ka = EncodeNumericKey(Decimal::Parse(a)),
-                  kb = EncodeNumericKey(Decimal::Parse(b));
+      int expect = DecimalNumber::Parse(a).Compare(DecimalNumber::Parse(b));
+      std::string ka = EncodeNumericKey(DecimalNumber::Parse(a)),
+                  kb = EncodeNumericKey(DecimalNumber::Parse(b));
       EXPECT_EQ(CompareKeys(KeyType::kNumeric, ka, kb), expect) << a << " vs " << b;
       std::string sa, sb;
       AppendSortableKey(KeyType::kNumeric, ka, &sa);
@@ -87,7 +87,7 @@ TEST(IndexKeyTest, NumericOrderFollowsValueNotBytes) {
 TEST(IndexKeyTest, UnnormalisedForeignNumericKeysCompareByValue) {
   // 815 written with a leading zero digit and the exponent raised to match.
   std::string odd("\x38\x11\x08\x15\0\0\0\0\0\0\0\0", 12);
-  EXPECT_EQ(CompareKeys(KeyType::kNumeric, odd, EncodeNumericKey(Decimal::FromInt(815))), 0);
+  EXPECT_EQ(CompareKeys(KeyType::kNumeric, odd, EncodeNumericKey(DecimalNumber::FromInt(815))), 0);
 }
 
 TEST(IndexKeyTest, DateOrderAndCharacterPrefixes) {

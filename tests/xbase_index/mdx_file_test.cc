@@ -86,8 +86,8 @@ class MdxFileTest : public ::testing::Test {
   std::vector<std::string> RandomValues(std::mt19937& rng) {
     static const char* names[] = {"Miller", "Adams", "Baker", "adams", "Zed", "", "Ng", "Ortiz"};
     std::string name = std::string(names[rng() % 8]) + std::to_string(rng() % 7);
-    std::string amt = Decimal::FromInt(static_cast<int>(rng() % 20001) - 10000)
-                          .Divide(Decimal::FromInt(100), &ok_)
+    std::string amt = DecimalNumber::FromInt(static_cast<int>(rng() % 20001) - 10000)
+                          .Divide(DecimalNumber::FromInt(100), &ok_)
                           .ToFixed(2);
     std::string due = rng() % 9 == 0 ? "" : DtosFromJulianDay(2440000 + rng() % 20000);
     return {name, amt, due, std::to_string(rng() % 500), rng() % 2 ? "A" : "B"};
@@ -244,7 +244,7 @@ TEST_F(MdxFileTest, SeekFindsPrefixesNumbersAndDates) {
   Tag* amt = mdx->FindTag("AMT");
   TagCursor cur;
   bool found = false;
-  ASSERT_TRUE(mdx->Seek(amt, EncodeNumericKey(Decimal::FromInt(815)), &cur, &found).ok());
+  ASSERT_TRUE(mdx->Seek(amt, EncodeNumericKey(DecimalNumber::FromInt(815)), &cur, &found).ok());
   ASSERT_TRUE(mdx->Next(&cur).ok());
   EXPECT_EQ(cur.recno, 4u);
   ASSERT_TRUE(mdx->Next(&cur).ok());

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "index_access.h"
 #include "json_record.h"
 #include "xbase/field_codec.h"
 #include "xbase/table.h"
@@ -52,9 +53,11 @@ Status ParseLine(const xbase::Table& table, const std::string& line, PendingReco
 }
 
 int Run(const AppendArgs& args) {
-  std::unique_ptr<xbase::Table> table;
-  Status s = xbase::Table::Open(args.table, {}, &table);
+  // The production index is kept up with the new records.
+  IndexedTable indexed;
+  Status s = OpenIndexedTable(args.table, /*read_only=*/false, /*require_index=*/false, &indexed);
   if (!s.ok()) return Report(s);
+  xbase::Table* table = indexed.table.get();
   std::vector<PendingRecord> records;
   std::string line;
   for (int number = 1; std::getline(std::cin, line); ++number) {
@@ -75,7 +78,13 @@ int Run(const AppendArgs& args) {
     if (!s.ok()) break;
     table->SetDeleted(record.deleted);
   }
-  Status closed = table->Close();
+  Status closed = table->Flush();
+  if (indexed.index != nullptr) {
+    Status index_closed = indexed.index->Close();
+    if (closed.ok()) closed = index_closed;
+  }
+  Status table_closed = table->Close();
+  if (closed.ok()) closed = table_closed;
   if (s.ok()) s = closed;
   if (!s.ok()) return Report(s);
   return 0;

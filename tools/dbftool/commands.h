@@ -20,6 +20,10 @@ void AddCreateCommand(CLI::App& app, Outcome* outcome);
 void AddAppendCommand(CLI::App& app, Outcome* outcome);
 void AddInfoCommand(CLI::App& app, Outcome* outcome);
 void AddDumpCommand(CLI::App& app, Outcome* outcome);
+void AddKeysCommand(CLI::App& app, Outcome* outcome);
+void AddCheckCommand(CLI::App& app, Outcome* outcome);
+void AddReindexCommand(CLI::App& app, Outcome* outcome);
+void AddPackCommand(CLI::App& app, Outcome* outcome);
 
 // Reports a failure on standard error and gives the exit code for it.
 int Report(const Status& status);

@@ -2,7 +2,9 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "index_access.h"
 #include "platform/env.h"
+#include "platform/path.h"
 #include "xbase/table.h"
 
 namespace dbup::dbftool {
@@ -16,7 +18,7 @@ struct CreateArgs {
 };
 
 Status ParseSchema(const std::string& path, std::vector<xbase::FieldSpec>* fields,
-                   xbase::CreateOptions* options) {
+                   xbase::CreateOptions* options, std::vector<xbase::TagSpec>* tags) {
   std::string text;
   Status s = ReadFileToString(path, &text);
   if (!s.ok()) return s;
@@ -53,6 +55,10 @@ Status ParseSchema(const std::string& path, std::vector<xbase::FieldSpec>* field
     }
     options->language_driver = schema["language_driver"].get<uint8_t>();
   }
+  if (schema.contains("tags")) {
+    s = ParseTagSpecs(schema["tags"], tags);
+    if (!s.ok()) return Status::InvalidArgument(path + ": " + s.message());
+  }
   return Status::OK();
 }
 
@@ -62,10 +68,24 @@ int Run(const CreateArgs& args) {
   }
   std::vector<xbase::FieldSpec> fields;
   xbase::CreateOptions options;
-  Status s = ParseSchema(args.schema, &fields, &options);
+  std::vector<xbase::TagSpec> tags;
+  Status s = ParseSchema(args.schema, &fields, &options, &tags);
   if (!s.ok()) return Report(s);
   std::unique_ptr<xbase::Table> table;
   s = xbase::Table::Create(args.table, fields, options, &table);
+  if (s.ok() && !tags.empty()) {
+    std::unique_ptr<xbase::TableIndexer> index;
+    s = xbase::TableIndexer::CreateProduction(table.get(), tags, &index);
+    if (s.ok()) s = index->Close();
+    if (!s.ok()) {
+      // A table without the index it was asked for is not what was wanted.
+      table.reset();
+      for (const char* ext : {".dbt", ".DBT"})
+        Env::Current()->DeleteFile(ReplaceExtension(args.table, ext));
+      Env::Current()->DeleteFile(args.table);
+      return Report(s);
+    }
+  }
   if (s.ok()) s = table->Close();
   if (!s.ok()) return Report(s);
   return 0;
@@ -79,7 +99,8 @@ void AddCreateCommand(CLI::App& app, Outcome* outcome) {
       app.add_subcommand("create", "Create an empty table (and its .dbt when a field is a memo)");
   cmd->add_option("table", args->table, "the .dbf file to create")->required();
   cmd->add_option("--schema", args->schema,
-                  "JSON: {\"fields\": [{\"name\", \"type\", \"length\", \"decimals\"}]}")
+                  "JSON: {\"fields\": [{\"name\", \"type\", \"length\", \"decimals\"}], \"tags\": "
+                  "[{\"name\", \"expression\", \"unique\", \"descending\", \"for\"}]}")
       ->required();
   cmd->add_flag("--force", args->force, "replace an existing table");
   cmd->callback([args, outcome] { outcome->exit_code = Run(*args); });

@@ -1,9 +1,11 @@
-// dbftool dump TABLE.dbf [--deleted]: one JSON line per record.
+// dbftool dump TABLE.dbf [--deleted] [--tag NAME]: one JSON line per record,
+// in record order or in the order of a tag of the production index.
 #include <iostream>
 
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "index_access.h"
 #include "json_record.h"
 #include "xbase/table.h"
 
@@ -14,13 +16,35 @@ namespace {
 struct DumpArgs {
   std::string table;
   bool deleted = false;
+  std::string tag;
 };
 
+// The record numbers to dump: all, or the tag's in its order.
+Status RecordOrder(const DumpArgs& args, IndexedTable* t, std::vector<uint32_t>* order) {
+  if (args.tag.empty()) {
+    for (uint32_t r = 1; r <= t->table->record_count(); ++r) order->push_back(r);
+    return Status::OK();
+  }
+  if (t->index == nullptr) return Status::NotFound(args.table + " has no production index");
+  xbase::MdxFile* mdx = t->index->mdx();
+  xbase::Tag* tag = mdx->FindTag(args.tag);
+  if (tag == nullptr) return Status::NotFound("no tag " + args.tag + " in " + mdx->path());
+  std::vector<xbase::TagEntry> entries;
+  Status s = mdx->ReadAll(tag, &entries);
+  for (const xbase::TagEntry& e : entries) order->push_back(e.recno);
+  return s;
+}
+
 int Run(const DumpArgs& args) {
-  std::unique_ptr<xbase::Table> table;
-  Status s = xbase::Table::Open(args.table, {/*read_only=*/true}, &table);
+  IndexedTable t;
+  Status s = OpenIndexedTable(args.table, /*read_only=*/true, !args.tag.empty(), &t);
+  if (!s.ok() && args.tag.empty() && t.table != nullptr) s = Status::OK();  // index not needed
   if (!s.ok()) return Report(s);
-  for (uint32_t r = 1; r <= table->record_count(); ++r) {
+  std::vector<uint32_t> order;
+  s = RecordOrder(args, &t, &order);
+  if (!s.ok()) return Report(s);
+  xbase::Table* table = t.table.get();
+  for (uint32_t r : order) {
     s = table->Go(r);
     if (!s.ok()) return Report(s);
     if (table->deleted() && !args.deleted) continue;
@@ -47,6 +71,7 @@ void AddDumpCommand(CLI::App& app, Outcome* outcome) {
       app.add_subcommand("dump", "Print the records as JSON lines (_recno, _deleted, fields)");
   cmd->add_option("table", args->table, "the .dbf file")->required();
   cmd->add_flag("--deleted", args->deleted, "include records marked deleted");
+  cmd->add_option("--tag", args->tag, "in the order of this tag of the production index");
   cmd->callback([args, outcome] { outcome->exit_code = Run(*args); });
 }
 

@@ -25,6 +25,10 @@ int main(int argc, char** argv) {
   AddAppendCommand(app, &outcome);
   AddInfoCommand(app, &outcome);
   AddDumpCommand(app, &outcome);
+  AddKeysCommand(app, &outcome);
+  AddCheckCommand(app, &outcome);
+  AddReindexCommand(app, &outcome);
+  AddPackCommand(app, &outcome);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
