@@ -8,7 +8,7 @@ namespace dbup::xbase {
 
 namespace {
 
-using Int = __int128;
+using Int = WideInt;
 constexpr int kMaxScale = 30;
 
 Int Pow10(int n) {
@@ -105,7 +105,7 @@ DecimalNumber DecimalNumber::Align(const DecimalNumber& a, int scale) {
   DecimalNumber r = a;
   while (r.scale_ < scale) {
     Int next;
-    if (__builtin_mul_overflow(r.mantissa_, Int(10), &next)) break;
+    if (MulOverflow(r.mantissa_, Int(10), &next)) break;
     r.mantissa_ = next;
     ++r.scale_;
   }
@@ -158,7 +158,7 @@ DecimalNumber DecimalNumber::operator-(const DecimalNumber& o) const {
 DecimalNumber DecimalNumber::operator*(const DecimalNumber& o) const {
   DecimalNumber a = *this, b = o;
   Int m;
-  while (__builtin_mul_overflow(a.mantissa_, b.mantissa_, &m)) {
+  while (MulOverflow(a.mantissa_, b.mantissa_, &m)) {
     // Give up the least significant digits of the finer operand.
     DecimalNumber& finer = a.scale_ >= b.scale_ ? a : b;
     if (finer.scale_ == 0) return DecimalNumber(std::numeric_limits<Int>::max() / 10, 0);

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "xbase/int128.h"
+
 namespace dbup::xbase {
 
 class DecimalNumber {
@@ -48,7 +50,7 @@ class DecimalNumber {
   void Normalized(std::string* digits, int* exponent) const;
 
  private:
-  using Int = __int128;
+  using Int = WideInt;
   DecimalNumber(Int m, int scale) : mantissa_(m), scale_(scale) {}
   static DecimalNumber Align(const DecimalNumber& a, int scale);
   void Trim();

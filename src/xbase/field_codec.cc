@@ -17,33 +17,8 @@ void FillStars(int length, char* out) {
   std::memset(out, '*', static_cast<size_t>(length));
 }
 
-// Rounds the magnitude of number to decimals fraction digits, half away
-// from zero, by carrying through the digit string.
-void RoundTo(Decimal* number, int decimals) {
-  std::string& frac = number->fraction;
-  if (frac.size() <= static_cast<size_t>(decimals)) {
-    frac.append(static_cast<size_t>(decimals) - frac.size(), '0');
-    return;
-  }
-  bool up = frac[static_cast<size_t>(decimals)] >= '5';
-  frac.resize(static_cast<size_t>(decimals));
-  if (!up) return;
-  std::string digits = number->integer + frac;
-  size_t i = digits.size();
-  while (i > 0) {
-    --i;
-    if (digits[i] == '9') {
-      digits[i] = '0';
-    } else {
-      ++digits[i];
-      break;
-    }
-    if (i == 0) digits.insert(digits.begin(), '1');
-  }
-  if (digits.empty()) digits = "1";
-  number->integer = digits.substr(0, digits.size() - frac.size());
-  frac = digits.substr(digits.size() - frac.size());
-}
+// Longest digit string a field can show (a 255-wide field), plus slack.
+constexpr size_t kMaxDigits = 300;
 
 }  // namespace
 
@@ -62,41 +37,80 @@ bool ParseDecimal(std::string_view text, Decimal* number) {
     d.negative = text[i] == '-';
     ++i;
   }
-  while (i < text.size() && IsDigit(text[i])) d.integer.push_back(text[i++]);
+  size_t int_start = i;
+  while (i < text.size() && IsDigit(text[i])) ++i;
+  std::string_view integer = text.substr(int_start, i - int_start);
+  std::string_view fraction;
   if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && IsDigit(text[i])) d.fraction.push_back(text[i++]);
+    size_t frac_start = ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    fraction = text.substr(frac_start, i - frac_start);
   }
-  if (d.integer.empty() && d.fraction.empty()) return false;
-  size_t lead = d.integer.find_first_not_of('0');
-  d.integer = lead == std::string::npos ? "0" : d.integer.substr(lead);
-  *number = std::move(d);
+  if (integer.empty() && fraction.empty()) return false;
+  size_t lead = integer.find_first_not_of('0');
+  d.integer = lead == std::string_view::npos ? std::string_view("0") : integer.substr(lead);
+  d.fraction = fraction;
+  *number = d;
   return true;
 }
 
 void FormatDecimal(const Decimal& number, int length, int decimals, char* out) {
   if (length <= 0) return;
   if (decimals < 0) decimals = 0;
-  Decimal n = number;
-  RoundTo(&n, decimals);
-  bool zero = n.integer.find_first_not_of('0') == std::string::npos &&
-              n.fraction.find_first_not_of('0') == std::string::npos;
-  // "-0.00" is not a value dBASE writes.
-  bool negative = n.negative && !zero;
-  std::string text = negative ? "-" : "";
-  text += n.integer;
-  if (decimals > 0) text += "." + n.fraction;
-  if (text.size() > static_cast<size_t>(length) && decimals > 0 && n.integer == "0") {
-    // ".50" still says 0.50 where "0.50" does not fit.
-    text.erase(negative ? 1 : 0, 1);
-  }
-  if (text.size() > static_cast<size_t>(length)) {
+  const size_t dec = static_cast<size_t>(decimals);
+  if (number.integer.size() > kMaxDigits || dec > kMaxDigits) {
     FillStars(length, out);
     return;
   }
-  size_t pad = static_cast<size_t>(length) - text.size();
-  std::memset(out, ' ', pad);
-  std::memcpy(out + pad, text.data(), text.size());
+  // digits[1..] = integer digits and exactly dec fraction digits; digits[0]
+  // takes a carry out of the first digit.
+  char digits[2 * kMaxDigits + 2];
+  size_t n = 1;
+  std::memcpy(digits + n, number.integer.data(), number.integer.size());
+  n += number.integer.size();
+  size_t have = std::min(number.fraction.size(), dec);
+  std::memcpy(digits + n, number.fraction.data(), have);
+  std::memset(digits + n + have, '0', dec - have);
+  n += dec;
+  size_t first = 1;
+  if (number.fraction.size() > dec && number.fraction[dec] >= '5') {
+    size_t k = n;
+    while (k > 1 && digits[k - 1] == '9') digits[--k] = '0';
+    if (k > 1) {
+      ++digits[k - 1];
+    } else {
+      digits[0] = '1';
+      first = 0;
+    }
+  }
+  const size_t int_len = n - dec - first;
+  bool zero = true;
+  for (size_t k = first; k < n; ++k) zero = zero && digits[k] == '0';
+  // "-0.00" is not a value dBASE writes.
+  const bool negative = number.negative && !zero;
+  // ".50" still says 0.50 where "0.50" does not fit.
+  bool drop_zero = false;
+  size_t size = (negative ? 1 : 0) + int_len + (dec > 0 ? dec + 1 : 0);
+  if (size > static_cast<size_t>(length) && dec > 0 && int_len == 1 && digits[first] == '0') {
+    drop_zero = true;
+    --size;
+  }
+  if (size > static_cast<size_t>(length)) {
+    FillStars(length, out);
+    return;
+  }
+  char* p = out;
+  std::memset(p, ' ', static_cast<size_t>(length) - size);
+  p += static_cast<size_t>(length) - size;
+  if (negative) *p++ = '-';
+  if (!drop_zero) {
+    std::memcpy(p, digits + first, int_len);
+    p += int_len;
+  }
+  if (dec > 0) {
+    *p++ = '.';
+    std::memcpy(p, digits + first + int_len, dec);
+  }
 }
 
 void FormatDouble(double value, int length, int decimals, char* out) {
@@ -120,10 +134,25 @@ void FormatDouble(double value, int length, int decimals, char* out) {
 bool TextToDouble(std::string_view text, double* value) {
   Decimal d;
   if (!ParseDecimal(text, &d)) return false;
-  std::string s = (d.negative ? "-" : "") + d.integer;
-  if (!d.fraction.empty()) s += "." + d.fraction;
+  char small[64];
+  std::string large;
+  char* s = small;
+  size_t n = 1 + d.integer.size() + 1 + d.fraction.size();
+  if (n > sizeof(small)) {
+    large.resize(n);
+    s = large.data();
+  }
+  size_t k = 0;
+  if (d.negative) s[k++] = '-';
+  std::memcpy(s + k, d.integer.data(), d.integer.size());
+  k += d.integer.size();
+  if (!d.fraction.empty()) {
+    s[k++] = '.';
+    std::memcpy(s + k, d.fraction.data(), d.fraction.size());
+    k += d.fraction.size();
+  }
   double v = 0;
-  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  auto [ptr, ec] = std::from_chars(s, s + k, v);
   if (ec == std::errc::result_out_of_range) {
     v = d.negative ? -std::numeric_limits<double>::infinity()
                    : std::numeric_limits<double>::infinity();

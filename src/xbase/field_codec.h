@@ -17,11 +17,12 @@
 
 namespace dbup::xbase {
 
-// A decimal number parsed from text: sign, integer and fraction digits.
+// A decimal number parsed from text: sign, integer and fraction digits. The
+// digits are views into the parsed text, which must outlive the Decimal.
 struct Decimal {
   bool negative = false;
-  std::string integer;   // at least one digit when parsed
-  std::string fraction;  // may be empty
+  std::string_view integer = "0";  // no leading zeros; "0" for none
+  std::string_view fraction;       // may be empty
 };
 
 // Parses the number at the start of text the way dBASE's VAL() does: leading

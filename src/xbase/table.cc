@@ -79,8 +79,10 @@ Table::Table(std::string path, std::unique_ptr<File> file, DbfHeader header, boo
   cache_ = std::make_unique<RecordCache>(file_.get(), header_.header_length, header_.record_length,
                                          kCacheBytes);
   cache_->set_records_on_disk(header_.record_count);
-  record_.assign(header_.record_length, ' ');
-  scratch_.assign(header_.record_length, ' ');
+  blank_.assign(header_.record_length, ' ');
+  for (const FieldDescriptor& f : header_.fields) StoreBlank(f, blank_.data() + f.offset);
+  record_ = blank_;
+  scratch_ = blank_;
 }
 
 Table::~Table() {
@@ -283,8 +285,7 @@ Status Table::GoEof() {
   Status s = StoreChanged();
   if (!s.ok()) return s;
   recno_ = header_.record_count + 1;
-  record_[0] = kActiveFlag;
-  for (const FieldDescriptor& f : header_.fields) StoreBlank(f, record_.data() + f.offset);
+  record_ = blank_;
   return Status::OK();
 }
 
@@ -294,8 +295,7 @@ Status Table::AppendBlank() {
   s = StoreChanged();
   if (!s.ok()) return s;
   if (header_.record_count == 0xFFFFFFFFu) return Status::IOError(path_ + ": table is full");
-  record_[0] = kActiveFlag;
-  for (const FieldDescriptor& f : header_.fields) StoreBlank(f, record_.data() + f.offset);
+  std::memcpy(record_.data(), blank_.data(), blank_.size());
   uint32_t recno = header_.record_count + 1;
   s = cache_->Write(recno, record_.data());
   if (!s.ok()) return s;
@@ -403,7 +403,10 @@ Status Table::SetDouble(int i, double value) {
 }
 
 Status Table::SetInt(int i, int64_t value) {
-  return SetText(i, std::to_string(value));
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof(buf), value);
+  (void)ec;  // 24 characters hold every int64_t
+  return SetText(i, std::string_view(buf, static_cast<size_t>(end - buf)));
 }
 
 Status Table::SetBlank(int i) {

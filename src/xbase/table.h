@@ -155,6 +155,7 @@ class Table {
   bool read_only_;
   std::unique_ptr<MemoFile> memo_;
   std::unique_ptr<RecordCache> cache_;
+  std::vector<char> blank_;  // a record with every field blank
   std::vector<char> record_;
   std::vector<char> scratch_;  // the stored version of the current record
   uint32_t recno_ = 0;
