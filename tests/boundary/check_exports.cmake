@@ -1,0 +1,23 @@
+# Checks that the shared library exports exactly the four operations.
+# Usage: cmake -DLIBRARY=<path> -DNM=<nm> -P check_exports.cmake
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+                OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(functions "")
+foreach(line ${lines})
+  # Function symbols only; the version node and section symbols are not exports.
+  if(line MATCHES " T ([A-Za-z_][A-Za-z0-9_@.]*)$")
+    list(APPEND functions ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(SORT functions)
+set(expected BackupRevenueCodeChargeData ReindexAllDatabaseFiles RestoreRevenueCodeChargeData
+    UpdateDatabaseStructures)
+if(NOT functions STREQUAL expected)
+  message(FATAL_ERROR "exported functions: ${functions}\nexpected: ${expected}")
+endif()
+list(LENGTH lines count)
+message(STATUS "exports ok: ${functions}")
