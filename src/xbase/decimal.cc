@@ -203,22 +203,41 @@ DecimalNumber DecimalNumber::Round(int decimals) const {
 }
 
 std::string DecimalNumber::ToFixed(int decimals) const {
+  decimals = std::clamp(decimals, 0, 38);  // no more places than the mantissa has digits
   DecimalNumber r = Align(Round(decimals), decimals);
   Int m = Abs(r.mantissa_);
   // Built backwards: fraction digits, the point, integer digits, the sign.
-  std::string text;
+  // 64-bit steps where the value allows: 128-bit division is slow.
+  char buf[96];
+  int at = sizeof buf;
+  auto digit = [&](int d) { buf[--at] = static_cast<char>('0' + d); };
+  bool small = m <= Int(static_cast<long long>(std::numeric_limits<int64_t>::max()));
+  uint64_t m64 = small ? static_cast<uint64_t>(static_cast<long long>(m)) : 0;
   for (int i = 0; i < decimals; ++i) {
-    text.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
+    if (small) {
+      digit(static_cast<int>(m64 % 10));
+      m64 /= 10;
+    } else {
+      digit(static_cast<int>(m % 10));
+      m /= 10;
+      small = m <= Int(static_cast<long long>(std::numeric_limits<int64_t>::max()));
+      if (small) m64 = static_cast<uint64_t>(static_cast<long long>(m));
+    }
   }
-  if (decimals > 0) text.push_back('.');
+  if (decimals > 0) buf[--at] = '.';
   do {
-    text.push_back(static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
-  } while (m > 0);
-  if (r.mantissa_ < 0) text.push_back('-');
-  std::reverse(text.begin(), text.end());
-  return text;
+    if (small) {
+      digit(static_cast<int>(m64 % 10));
+      m64 /= 10;
+    } else {
+      digit(static_cast<int>(m % 10));
+      m /= 10;
+      small = m <= Int(static_cast<long long>(std::numeric_limits<int64_t>::max()));
+      if (small) m64 = static_cast<uint64_t>(static_cast<long long>(m));
+    }
+  } while (small ? m64 > 0 : m > 0);
+  if (r.mantissa_ < 0) buf[--at] = '-';
+  return std::string(buf + at, sizeof buf - at);
 }
 
 std::string DecimalNumber::ToString() const {

@@ -327,6 +327,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
   struct TagSort {
     Tag* tag;
     size_t sortable;
+    bool key_sorts;
     std::unique_ptr<ExternalSorter> sorter;
   };
   std::vector<TagSort> sorts;
@@ -334,8 +335,10 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
   for (size_t i = 0; i < tags_.size(); ++i) {
     Tag* tag = tags_[i].get();
     size_t sortable = static_cast<size_t>(tag->key_length_);
-    size_t record = sortable + 4 + tag->key_length_;
-    sorts.push_back({tag, sortable,
+    // Ascending character keys sort as they are: no second copy of the key.
+    bool key_sorts = tag->key_type_ == KeyType::kChar && !tag->descending_;
+    size_t record = sortable + 4 + (key_sorts ? 0 : tag->key_length_);
+    sorts.push_back({tag, sortable, key_sorts,
                      std::make_unique<ExternalSorter>(path_ + ".srt" + std::to_string(i) + "_",
                                                       record, sortable + 4, share)});
   }
@@ -352,7 +355,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
         for (size_t b = 0; b < ts.sortable; ++b) rec[b] = static_cast<char>(~rec[b]);
       }
       for (int b = 3; b >= 0; --b) rec.push_back(static_cast<char>(r.recno >> (8 * b)));
-      rec += key;
+      if (!ts.key_sorts) rec += key;
       if (!(ks = ts.sorter->Add(rec.data())).ok()) return ks;
     }
     return Status::OK();
@@ -364,7 +367,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
   for (TagSort& ts : sorts) {
     Tag* tag = ts.tag;
     if (!(s = ts.sorter->Finish()).ok()) return s;
-    const size_t key_at = ts.sortable + 4;
+    const size_t key_at = ts.key_sorts ? 0 : ts.sortable + 4;
     uint64_t count = ts.sorter->count();
     if (tag->unique_) {  // one pass to count the distinct keys first
       count = 0;

@@ -686,13 +686,34 @@ Status MdxFile::InsertKey(Tag* tag, std::string_view key_in, uint32_t recno) {
   TagCursor c;
   if (!(s = DescendTo(tag, key, recno, true, &c)).ok()) return s;
   std::vector<TagCursor::Frame>& path = c.path;
+  int leaf_capacity = std::min(tag->max_keys_, (block_bytes_ - 12) / tag->item_length_);
+  {
+    // Room in the leaf: shift the entries in place, the common case.
+    CachedBlock* b;
+    if (!(s = GetBlock(path.back().page, &b)).ok()) return s;
+    char* d = b->data.data();
+    int n = static_cast<int>(Get32(d));
+    if (n < leaf_capacity) {
+      int item = tag->item_length_;
+      int at = std::min(path.back().index, n);
+      std::memmove(d + 8 + (at + 1) * item, d + 8 + at * item, static_cast<size_t>(n - at) * item);
+      std::memset(d + 8 + at * item, 0, item);
+      Put32(d + 8 + at * item, recno);
+      std::memcpy(d + 12 + at * item, key.data(), tag->key_length_);
+      Put32(d, static_cast<uint32_t>(n + 1));
+      // Bytes past the entries may hold another writer's leftovers; the
+      // word after the last entry must read as "leaf".
+      if (8 + (n + 1) * item + 4 <= block_bytes_) Put32(d + 8 + (n + 1) * item, 0);
+      b->dirty = true;
+      ++version_;
+      return Status::OK();
+    }
+  }
   Node leaf;
   if (!(s = LoadNode(tag, path.back().page, &leaf)).ok()) return s;
   int at = std::min<int>(path.back().index, static_cast<int>(leaf.keys.size()));
   leaf.keys.insert(leaf.keys.begin() + at, key);
   leaf.pointers.insert(leaf.pointers.begin() + at, recno);
-  int leaf_capacity = std::min(tag->max_keys_, (block_bytes_ - 12) / tag->item_length_);
-  if (static_cast<int>(leaf.keys.size()) <= leaf_capacity) return StoreNode(tag, leaf);
 
   // Split: the left half stays where it was, the right half moves out.
   size_t half = leaf.keys.size() / 2;
@@ -823,9 +844,26 @@ Status MdxFile::RemoveKey(Tag* tag, std::string_view key_in, uint32_t recno) {
     if (!found || c.eof) return Status::NotFound("key not in tag " + tag->name());
   }
   std::vector<TagCursor::Frame> path = c.path;
+  int at = path.back().index;
+  {
+    // Not the leaf's last entry: close the gap in place, the common case.
+    CachedBlock* b;
+    if (!(s = GetBlock(path.back().page, &b)).ok()) return s;
+    char* d = b->data.data();
+    int n = static_cast<int>(Get32(d));
+    if (at < n - 1) {
+      int item = tag->item_length_;
+      std::memmove(d + 8 + at * item, d + 8 + (at + 1) * item,
+                   static_cast<size_t>(n - at - 1) * item);
+      std::memset(d + 8 + (n - 1) * item, 0, item);  // the leaf's end marker stays zero
+      Put32(d, static_cast<uint32_t>(n - 1));
+      b->dirty = true;
+      ++version_;
+      return Status::OK();
+    }
+  }
   Node leaf;
   if (!(s = LoadNode(tag, path.back().page, &leaf)).ok()) return s;
-  int at = path.back().index;
   bool was_last = at == static_cast<int>(leaf.keys.size()) - 1;
   leaf.keys.erase(leaf.keys.begin() + at);
   leaf.pointers.erase(leaf.pointers.begin() + at);
