@@ -52,6 +52,11 @@ int CallExport(int32_t(DBUP_CALL* fn)(TParamBlock*), const std::string* version)
 
 bool UseRegistry(const std::string& file) {
   if (file.empty()) return true;
+#ifdef _WIN32
+  // The library reads the current user's registry itself.
+  std::cerr << "dbup: --registry is for POSIX systems; on Windows the registry is used.\n";
+  return false;
+#else
   struct stat st;
   if (::stat(file.c_str(), &st) != 0) {
     std::cerr << "dbup: registry file not found: " << file << "\n";
@@ -59,6 +64,7 @@ bool UseRegistry(const std::string& file) {
   }
   ::setenv("DBUP_REGISTRY", file.c_str(), 1);
   return true;
+#endif
 }
 
 }  // namespace dbup::tool
