@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
+#include <locale>
 #include <stdexcept>
 
 #include "host_block.h"
@@ -146,6 +148,28 @@ TEST_F(ExportsTest, EachCallStartsWithAnEmptyErrorText) {
   std::vector<char> before = next.Image();
   EXPECT_EQ(UpdateDatabaseStructures(next.get()), 0);
   EXPECT_EQ(next.Image(), before);
+}
+
+// A user whose settings write 65.535,5: the library's texts must not follow.
+struct CommaDecimal : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+TEST_F(ExportsTest, TextsIgnoreTheUsersRegionalSettings) {
+  std::string old_c = std::setlocale(LC_ALL, nullptr);
+  std::locale old = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+  for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8"}) {
+    if (std::setlocale(LC_ALL, name) != nullptr) break;
+  }
+  HostBlock block;
+  block.SetVersion("65535.1000.0.100");
+  int32_t result = UpdateDatabaseStructures(block.get());
+  std::setlocale(LC_ALL, old_c.c_str());
+  std::locale::global(old);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(block.Error(), "Invalid TANDRIL.EXE version number [65535.1000.0.100].");
 }
 
 // An Env that throws from the middle of the frame.
