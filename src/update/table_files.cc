@@ -50,17 +50,24 @@ bool DeleteTableFiles(const TableFiles& table, const std::string& dir, bool back
     const std::string key = d + table.base;
     const std::string original = d + kOriginalFolder + kPathSeparator;
     if (!backed_up->Contains(key)) {
-      // A copy in original from an earlier run must never be restored by this one.
+      // A copy in original from an earlier run must never be restored by
+      // this one; one that cannot be removed would be, so it fails the step.
       for (const char* ext : table.extensions) {
         const std::string stale = original + table.base + ext;
         if (env->FileExists(stale)) env->DeleteFile(stale);
+        if (env->FileExists(stale)) return false;
       }
       backed_up->Add(key);
     } else if (!env->FileExists(original + table.base + ".dbf")) {
       EnsureDirectory(original);
       for (const char* ext : table.extensions) {
         const std::string from = d + table.base + ext;
-        if (env->FileExists(from)) env->MoveFile(from, original + table.base + ext);
+        if (!env->FileExists(from)) continue;
+        // This is the only copy of the table from before the run; deleting
+        // it after a failed move would leave the rollback nothing to restore.
+        if (!env->MoveFile(from, original + table.base + ext).ok() && env->FileExists(from)) {
+          return false;
+        }
       }
     }
   }

@@ -39,7 +39,9 @@ TableFiles FilesOf(const StepRow& row, const char* table);
 // Deletes dir/base+ext for every extension. In backup mode (dir is the backup
 // folder) the first backup of the run first clears stale copies in
 // dir/original; a later one moves the files there unless original already
-// holds the table. True when none of the files exists afterwards.
+// holds the table. True when none of the files exists afterwards; false, with
+// the files kept, when a stale copy in original cannot be removed or the
+// run's first copy cannot be moved there.
 bool DeleteTableFiles(const TableFiles& table, const std::string& dir, bool backup_mode,
                       BackedUpTables* backed_up);
 

@@ -72,6 +72,46 @@ TEST_F(TableFilesTest, SecondBackupOfARunKeepsTheFirstInOriginal) {
   EXPECT_FALSE(Exists(backup + "submit.dbf"));
 }
 
+// The run's first copy of a table is the only one from before the run: when
+// it cannot be moved into original it must not be deleted either.
+TEST_F(TableFilesTest, AFailedMoveKeepsTheRunsFirstCopyAndFails) {
+  class NoMoveEnv : public EnvWrapper {
+   public:
+    NoMoveEnv() : EnvWrapper(Env::Default()) {}
+    Status MoveFile(const std::string&, const std::string&) override {
+      return Status::IOError("sharing violation");
+    }
+  } no_move;
+  const std::string backup = Dir("backup");
+  BackedUpTables backed_up;
+  ASSERT_TRUE(DeleteTableFiles(two_, backup, true, &backed_up));
+  PutTable(backup, "before the run");
+  ScopedEnv scoped(&no_move);
+  EXPECT_FALSE(DeleteTableFiles(two_, backup, true, &backed_up));
+  EXPECT_EQ(Get(backup + "submit.dbf"), "before the run dbf");
+}
+
+// A stale copy that stays in original would be restored by a rollback of
+// this run in place of the table as it was before the run.
+TEST_F(TableFilesTest, AStaleOriginalThatCannotBeRemovedFails) {
+  class LockedOriginal : public EnvWrapper {
+   public:
+    LockedOriginal() : EnvWrapper(Env::Default()) {}
+    Status DeleteFile(const std::string& path) override {
+      if (path.find(kOriginalFolder) != std::string::npos) return Status::IOError("locked");
+      return target()->DeleteFile(path);
+    }
+  } locked;
+  const std::string backup = Dir("backup");
+  ASSERT_TRUE(Env::Current()->CreateDirectory(backup + "original").ok());
+  PutTable(backup + "original" + kPathSeparator, "stale");
+  PutTable(backup, "previous run");
+  BackedUpTables backed_up;
+  ScopedEnv scoped(&locked);
+  EXPECT_FALSE(DeleteTableFiles(two_, backup, true, &backed_up));
+  EXPECT_EQ(Get(backup + "submit.dbf"), "previous run dbf");
+}
+
 TEST_F(TableFilesTest, DeleteFailsWhenAFileStays) {
   class LockedEnv : public EnvWrapper {
    public:

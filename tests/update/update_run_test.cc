@@ -237,6 +237,22 @@ TEST_F(UpdateRunTest, AFailedRunPutsEveryReplacedTableBackExactly) {
   EXPECT_EQ(Take(ctx_.dirs.data), before);
 }
 
+TEST_F(UpdateRunTest, AFailedMoveIntoOriginalStopsTheRunAndTheRollbackIsStillExact) {
+  Install(91);
+  const Snapshot before = Take(ctx_.dirs.data);
+  class NoMove : public EnvWrapper {
+   public:
+    NoMove() : EnvWrapper(Env::Default()) {}
+    Status MoveFile(const std::string&, const std::string&) override {
+      return Status::IOError("sharing violation");
+    }
+  } env;
+  ScopedEnv scoped(&env);
+  EXPECT_FALSE(RunRows({*FindStep(92), *FindStep(104), *FindStep(119)}));
+  EXPECT_EQ(ctx_.error_text, "Update0104- Unable to delete previous table backup files.");
+  EXPECT_EQ(Take(ctx_.dirs.data), before);
+}
+
 TEST_F(UpdateRunTest, AFailureAfterTheFlagIsRolledBackToo) {
   Install(202);
   const Snapshot before = Take(ctx_.dirs.data);
