@@ -13,6 +13,11 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// memcpy for views that may be empty (and then have no data pointer).
+void CopyBytes(char* to, const char* from, size_t n) {
+  if (n > 0) std::memcpy(to, from, n);
+}
+
 void FillStars(int length, char* out) {
   std::memset(out, '*', static_cast<size_t>(length));
 }
@@ -66,10 +71,10 @@ void FormatDecimal(const Decimal& number, int length, int decimals, char* out) {
   // takes a carry out of the first digit.
   char digits[2 * kMaxDigits + 2];
   size_t n = 1;
-  std::memcpy(digits + n, number.integer.data(), number.integer.size());
+  CopyBytes(digits + n, number.integer.data(), number.integer.size());
   n += number.integer.size();
   size_t have = std::min(number.fraction.size(), dec);
-  std::memcpy(digits + n, number.fraction.data(), have);
+  CopyBytes(digits + n, number.fraction.data(), have);
   std::memset(digits + n + have, '0', dec - have);
   n += dec;
   size_t first = 1;
@@ -104,12 +109,12 @@ void FormatDecimal(const Decimal& number, int length, int decimals, char* out) {
   p += static_cast<size_t>(length) - size;
   if (negative) *p++ = '-';
   if (!drop_zero) {
-    std::memcpy(p, digits + first, int_len);
+    CopyBytes(p, digits + first, int_len);
     p += int_len;
   }
   if (dec > 0) {
     *p++ = '.';
-    std::memcpy(p, digits + first + int_len, dec);
+    CopyBytes(p, digits + first + int_len, dec);
   }
 }
 
@@ -144,11 +149,11 @@ bool TextToDouble(std::string_view text, double* value) {
   }
   size_t k = 0;
   if (d.negative) s[k++] = '-';
-  std::memcpy(s + k, d.integer.data(), d.integer.size());
+  CopyBytes(s + k, d.integer.data(), d.integer.size());
   k += d.integer.size();
   if (!d.fraction.empty()) {
     s[k++] = '.';
-    std::memcpy(s + k, d.fraction.data(), d.fraction.size());
+    CopyBytes(s + k, d.fraction.data(), d.fraction.size());
     k += d.fraction.size();
   }
   double v = 0;
@@ -214,7 +219,7 @@ Status StoreText(const FieldDescriptor& field, std::string_view text, char* out)
         return Status::InvalidArgument("field " + field.name + ": \"" + std::string(text) +
                                        "\" is not a date of the form YYYYMMDD");
       }
-      std::memcpy(out, t.data(), 8);
+      CopyBytes(out, t.data(), 8);
       return Status::OK();
     }
     case 'L': {
@@ -244,7 +249,7 @@ Status StoreText(const FieldDescriptor& field, std::string_view text, char* out)
     }
     default: {
       size_t n = std::min(text.size(), static_cast<size_t>(length));
-      std::memcpy(out, text.data(), n);
+      CopyBytes(out, text.data(), n);
       std::memset(out + n, ' ', static_cast<size_t>(length) - n);
       return Status::OK();
     }
@@ -271,7 +276,7 @@ void StoreMemoBlock(uint32_t block, int length, char* out) {
   if (block == 0) return;
   std::string s = std::to_string(block);
   if (s.size() > static_cast<size_t>(length)) return;  // cannot happen for width 10
-  std::memcpy(out + length - s.size(), s.data(), s.size());
+  CopyBytes(out + length - s.size(), s.data(), s.size());
 }
 
 }  // namespace dbup::xbase
