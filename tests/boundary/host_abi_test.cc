@@ -81,7 +81,8 @@ TEST(HostAbiTest, LoadsByNameAndFillsTheBlockAtItsOffsets) {
   before = block;
   EXPECT_EQ(update(block.data()), 0);
   EXPECT_EQ(block, before);
-  dlclose(lib);
+  // Not unloaded: the sanitizer runtimes report their own bookkeeping for a
+  // library closed before exit as a leak.
 }
 
 }  // namespace
