@@ -226,6 +226,24 @@ class PythonDbfReadByOurs(TempDirTest):
         rows = dump_ours(path)
         self.assert_rows(rows, expected, [False, False, True, False], kinds)
 
+        # Our appends to the dBASE III table read back in python3-dbf.
+        added = {"NAME": "Fay", "AMT": 7.25, "SERVED": "20261211", "PAID": True,
+                 "NOTE": "added by dbup\r\n" + "w" * 700}
+        run_dbftool("append", path, stdin=(json.dumps(added) + "\n").encode())
+        table = pydbf.Table(path)
+        table.open(mode=pydbf.READ_ONLY)
+        try:
+            self.assertEqual(len(table), 5)
+            last = table[4]
+            self.assertEqual(last.name.rstrip(), "Fay")
+            self.assertEqual(float(last.amt), 7.25)
+            self.assertEqual(last.served, datetime.date(2026, 12, 11))
+            self.assertIs(bool(last.paid), True)
+            self.assertEqual(last.note, added["NOTE"])
+            self.assertEqual(table[0].note, written[0][4])
+        finally:
+            table.close()
+
 
 class PerlXBaseReadByOurs(TempDirTest):
     @unittest.skipUnless(HAVE_PERL_XBASE, "libdbd-xbase-perl is not installed")

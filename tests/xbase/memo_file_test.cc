@@ -91,5 +91,21 @@ TEST_F(MemoFileTest, ReadsDbase3Memos) {
   EXPECT_EQ(text, std::string(600, 'y'));
 }
 
+TEST_F(MemoFileTest, WritesDbase3MemosForDbase3Tables) {
+  std::unique_ptr<MemoFile> m;
+  ASSERT_TRUE(MemoFile::Create(path_, MemoFile::Layout::kDbase3, "t", &m).ok());
+  uint32_t a = 0, b = 0;
+  ASSERT_TRUE(m->Write(0, "three", &a).ok());
+  ASSERT_TRUE(m->Write(a, "rewritten", &b).ok());
+  EXPECT_EQ(b, a + 1);  // dBASE III memos have no length to reuse blocks by
+  std::string text;
+  ASSERT_TRUE(m->Read(b, &text).ok());
+  EXPECT_EQ(text, "rewritten");
+  ASSERT_TRUE(m->Close().ok());
+  std::string bytes = Bytes();
+  EXPECT_EQ(bytes[16], 0x03);
+  EXPECT_EQ(bytes.substr(512 * b, 11), "rewritten\x1A\x1A");
+}
+
 }  // namespace
 }  // namespace dbup::xbase
