@@ -319,8 +319,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
       return Status::InvalidArgument("index not bound to its table: " + path_);
   }
   // Everything is written afresh; cached blocks and the free list go.
-  cache_.clear();
-  lru_.clear();
+  ClearCache();
   ++version_;
 
   // Sorted record: sortable key, record number (big-endian), stored key.

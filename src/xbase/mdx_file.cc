@@ -251,7 +251,7 @@ Tag* MdxFile::FindTag(std::string_view name) {
 Status MdxFile::GetBlock(uint32_t page, CachedBlock** block) {
   auto it = cache_.find(page);
   if (it != cache_.end()) {
-    lru_.splice(lru_.begin(), lru_, it->second.lru);
+    it->second.referenced = true;
     *block = &it->second;
     return Status::OK();
   }
@@ -263,19 +263,39 @@ Status MdxFile::GetBlock(uint32_t page, CachedBlock** block) {
   if (!s.ok()) return s;
   if (got < data.size())
     return Status::Corruption("block " + std::to_string(page) + " is cut short in " + path_);
-  lru_.push_front(page);
+  *block = AddBlock(page, std::move(data));
+  return Status::OK();
+}
+
+MdxFile::CachedBlock* MdxFile::AddBlock(uint32_t page, std::string data) {
+  if (cache_capacity_ == 0) {
+    cache_capacity_ = std::max<size_t>(64, (32u << 20) / static_cast<size_t>(block_bytes_));
+  }
+  clock_.push_back(page);
   CachedBlock& b = cache_[page];
   b.data = std::move(data);
-  b.lru = lru_.begin();
-  *block = &b;
-  return Status::OK();
+  b.dirty = false;
+  b.referenced = true;
+  return &b;
+}
+
+void MdxFile::ClearCache() {
+  cache_.clear();
+  clock_.clear();
+  clock_hand_ = 0;
 }
 
 // Called only between operations, so no block pointer is held across it.
 Status MdxFile::EvictIfNeeded() {
-  while (cache_.size() > cache_capacity_ && !lru_.empty()) {
-    uint32_t page = lru_.back();
+  while (cache_.size() > cache_capacity_ && !clock_.empty()) {
+    if (clock_hand_ >= clock_.size()) clock_hand_ = 0;
+    uint32_t page = clock_[clock_hand_];
     CachedBlock& b = cache_[page];
+    if (b.referenced) {
+      b.referenced = false;
+      ++clock_hand_;
+      continue;
+    }
     if (b.dirty) {
       Status s =
           file_->WriteAt(static_cast<uint64_t>(page) * kMdxPageSize, b.data.data(), b.data.size());
@@ -283,7 +303,8 @@ Status MdxFile::EvictIfNeeded() {
       file_size_ = std::max<uint64_t>(
           file_size_, (static_cast<uint64_t>(page) + pages_per_block_) * kMdxPageSize);
     }
-    lru_.pop_back();
+    clock_[clock_hand_] = clock_.back();
+    clock_.pop_back();
     cache_.erase(page);
   }
   return Status::OK();
@@ -355,11 +376,8 @@ Status MdxFile::AllocateBlock(Tag* tag, uint32_t* page) {
   *page = page_count_;
   page_count_ += pages_per_block_;
   header_dirty_ = true;
-  lru_.push_front(*page);
-  CachedBlock& b = cache_[*page];
-  b.data.assign(block_bytes_, '\0');
-  b.dirty = true;
-  b.lru = lru_.begin();
+  CachedBlock* b = AddBlock(*page, std::string(block_bytes_, '\0'));
+  b->dirty = true;
   Put32(tag->header_block_.data() + 4, Get32(tag->header_block_.data() + 4) + pages_per_block_);
   tag->header_dirty_ = true;
   return Status::OK();
@@ -964,8 +982,7 @@ Status MdxFile::Close() {
   Status s = Flush();
   Status c = file_->Close();
   file_.reset();
-  cache_.clear();
-  lru_.clear();
+  ClearCache();
   return s.ok() ? c : s;
 }
 

@@ -17,9 +17,9 @@
 // Not thread-safe; one MdxFile per open index.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -165,6 +165,10 @@ class MdxFile {
   using RecordScan = std::function<Status(const RecordVisitor&)>;
   Status Rebuild(const RecordScan& for_each, size_t memory_budget = 16u << 20);
 
+  // How many blocks stay in memory (default: 32 MiB worth). Changed blocks
+  // pushed out are written at once.
+  void set_cache_blocks(size_t blocks) { cache_capacity_ = std::max<size_t>(blocks, 1); }
+
   // Writes every changed block and the headers.
   Status Flush();
   Status Close();
@@ -174,7 +178,7 @@ class MdxFile {
   struct CachedBlock {
     std::string data;
     bool dirty = false;
-    std::list<uint32_t>::iterator lru;
+    bool referenced = true;  // since the clock hand last passed
   };
   struct Node;
 
@@ -188,6 +192,8 @@ class MdxFile {
   Status AllocateBlock(Tag* tag, uint32_t* page);
   Status FreeBlock(Tag* tag, uint32_t page);
   Status EvictIfNeeded();
+  CachedBlock* AddBlock(uint32_t page, std::string data);
+  void ClearCache();
   Status WriteHeaders();
 
   Status DescendTo(const Tag* tag, std::string_view key, uint32_t recno, bool use_recno,
@@ -215,9 +221,12 @@ class MdxFile {
   uint64_t version_ = 1;
   std::vector<std::unique_ptr<Tag>> tags_;
 
+  // Blocks in memory, evicted by the clock algorithm: cheaper per hit than
+  // a list kept in recency order, which random seeks would reorder always.
   std::unordered_map<uint32_t, CachedBlock> cache_;
-  std::list<uint32_t> lru_;
-  size_t cache_capacity_ = 16384;
+  std::vector<uint32_t> clock_;
+  size_t clock_hand_ = 0;
+  size_t cache_capacity_ = 0;  // blocks; set from the block size at open
 };
 
 }  // namespace dbup::xbase

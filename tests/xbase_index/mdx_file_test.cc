@@ -156,6 +156,7 @@ TEST_F(MdxFileTest, SmallBudgetMergesRunsFromTemporaryFiles) {
 TEST_F(MdxFileTest, KeyMaintenanceMatchesRebuild) {
   std::unique_ptr<MdxFile> mdx;
   ASSERT_TRUE(MdxFile::Create(path_, "CUST", table_.layout(), Specs(), 0, &mdx).ok());
+  mdx->set_cache_blocks(8);  // changed blocks go out to the file and come back
   std::mt19937 rng(3);
   for (int batch = 0; batch < 4; ++batch) {
     for (int i = 0; i < 1500; ++i) {
