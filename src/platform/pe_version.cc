@@ -1,6 +1,6 @@
 // The version resource of a Portable Executable file, read without Windows.
 //
-// Layout (Microsoft PE/COFF specification): the DOS header points at the PE
+// Layout (Microsoft's PE/COFF format documentation): the DOS header points at the PE
 // signature; the optional header's data directory 2 gives the resource
 // table's RVA; sections map RVAs to file offsets; the resource tree is
 // type -> name -> language, then a data entry whose RVA and size locate the

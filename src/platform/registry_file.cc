@@ -219,21 +219,21 @@ Status RegistryFile::Parse(std::string_view contents, RegistryFile* out) {
       value.data = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                     static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
     } else if (rest.starts_with("hex")) {
-      std::string_view spec = rest.substr(3);
+      std::string_view form = rest.substr(3);
       value.type = kRegBinary;
-      if (!spec.empty() && spec.front() == '(') {
-        size_t close = spec.find(')');
+      if (!form.empty() && form.front() == '(') {
+        size_t close = form.find(')');
         if (close == std::string_view::npos) return LineError(line_no, "bad hex type");
-        std::string_view digits = spec.substr(1, close - 1);
+        std::string_view digits = form.substr(1, close - 1);
         auto [ptr, ec] =
             std::from_chars(digits.data(), digits.data() + digits.size(), value.type, 16);
         if (ec != std::errc() || ptr != digits.data() + digits.size()) {
           return LineError(line_no, "bad hex type");
         }
-        spec.remove_prefix(close + 1);
+        form.remove_prefix(close + 1);
       }
-      if (spec.empty() || spec.front() != ':') return LineError(line_no, "bad hex value");
-      std::string joined(spec.substr(1));
+      if (form.empty() || form.front() != ':') return LineError(line_no, "bad hex value");
+      std::string joined(form.substr(1));
       // A trailing backslash continues the bytes on the next line.
       while (!joined.empty() && joined.back() == '\\') {
         joined.pop_back();
