@@ -17,7 +17,7 @@ constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kVsVersionInfo = 1;
 constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
 constexpr uint32_t kFixedFileInfoSize = 52;
-constexpr uint16_t kMaxSections = 96;  // the loader's own limit
+constexpr uint16_t kMaxSections = 96;  // what older Windows loaders accept; programs use a handful
 constexpr uint32_t kSubdirectoryFlag = 0x80000000u;
 
 uint16_t Le16(const uint8_t* p) {
