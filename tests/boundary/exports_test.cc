@@ -172,6 +172,38 @@ TEST_F(ExportsTest, TextsIgnoreTheUsersRegionalSettings) {
   EXPECT_EQ(block.Error(), "Invalid TANDRIL.EXE version number [65535.1000.0.100].");
 }
 
+// Fails every file open whose path ends in `suffix`.
+class FailingOpenEnv : public EnvWrapper {
+ public:
+  explicit FailingOpenEnv(std::string suffix)
+      : EnvWrapper(Env::Default()), suffix_(std::move(suffix)) {}
+  Status OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    if (path.ends_with(suffix_)) return Status::IOError("injected: " + path);
+    return EnvWrapper::OpenFile(path, mode, file);
+  }
+
+ private:
+  std::string suffix_;
+};
+
+TEST_F(ExportsTest, UnreadableRegistryOrProgramFileFailsCleanly) {
+  InstallProgram("current64.exe");
+  {
+    FailingOpenEnv env(".reg");
+    ScopedEnv scoped(&env);
+    HostBlock block;
+    EXPECT_EQ(UpdateDatabaseStructures(block.get()), -1);
+    EXPECT_EQ(block.Error(), kDirectories);
+  }
+  {
+    FailingOpenEnv env("TANDRIL.EXE");
+    ScopedEnv scoped(&env);
+    HostBlock block;
+    EXPECT_EQ(UpdateDatabaseStructures(block.get()), -1);
+    EXPECT_EQ(block.Error(), kUndetermined);
+  }
+}
+
 // An Env that throws from the middle of the frame.
 class ThrowingEnv : public EnvWrapper {
  public:
