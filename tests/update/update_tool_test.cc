@@ -72,6 +72,35 @@ TEST(UpdateToolTest, DryRunListsTheStepsAndChangesNothing) {
   // Without --progress (and not on a terminal) the tool is silent on success.
   EXPECT_EQ(Shell(dbup + " --version 2.49.0.100 2>&1", &status), "");
   EXPECT_EQ(status, 0);
+
+  // Readers that share no code with ours read the replaced tables: every
+  // live record with its memo through dbfread, every key through Perl's
+  // XBase::Index.
+  const std::string data = fixture::DirsOf(tmp.path()).data;
+  if (Env::Current()->FileExists("/usr/lib/python3/dist-packages/dbfread/__init__.py")) {
+    const std::string count = Shell(
+        "/usr/bin/python3 -c \"import dbfread,sys; t=dbfread.DBF(sys.argv[1]); "
+        "r=list(t); print(len(r), sum(1 for x in r if x['T_NOTE'] and '\\r\\n' in x['T_NOTE']), "
+        "'T_PDIAGVS' in t.field_names)\" " +
+            data + "bcpoc.dbf 2>&1",
+        &status);
+    EXPECT_EQ(status, 0) << count;
+    EXPECT_EQ(count.substr(count.rfind(' ') + 1), "True\n") << count;
+    EXPECT_NE(count.substr(0, count.find(' ')), "0") << count;
+  }
+  if (Env::Current()->FileExists("/usr/bin/index_dump")) {
+    const std::string keys =
+        Shell("/usr/bin/index_dump " + data + "bcpoc.mdx T_CLAIM 2>&1", &status);
+    EXPECT_EQ(status, 0) << keys;
+    size_t lines = 0;
+    for (char c : keys) lines += c == '\n' ? 1 : 0;
+    int dump_status = 0;
+    const std::string dump =
+        Shell(std::string(DBFTOOL) + " dump --deleted " + data + "bcpoc.dbf", &dump_status);
+    size_t records = 0;
+    for (char c : dump) records += c == '\n' ? 1 : 0;
+    EXPECT_EQ(lines, records) << keys;
+  }
 }
 
 }  // namespace
