@@ -436,3 +436,48 @@ TEST_F(HandMadeMdxTest, DamagedFilesGiveErrorsNotCrashes) {
 
 }  // namespace
 }  // namespace dbup::xbase
+
+namespace dbup::xbase {
+namespace {
+
+// Indexes written by other programs (see the samples' PROVENANCE.md).
+TEST(SampleMdxTest, ReadsIndexesOfOtherWriters) {
+  std::string shared = dbup::testing::SharedDir();
+  if (shared.empty()) GTEST_SKIP() << "shared samples absent";
+  struct Case {
+    const char* file;
+    const char* tag;
+    size_t keys;
+    bool descending;
+    const char* first_key;
+  } cases[] = {
+      {"samples/tdbf/current/disco.mdx", "AUTHOR", 1561, false, "\"D\"TRAIN"},
+      {"samples/tdbf/old-683e037/disco.mdx", "AUTHOR", 1561, true, nullptr},
+      {"samples/tdbf/current/tdbf_demo.mdx", "ID", 17, false, nullptr},
+      {"samples/tdbf/old-683e037/tdbf_demo.mdx", "ID", 17, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<MdxFile> mdx;
+    Status s = MdxFile::Open(shared + c.file, /*read_only=*/true, &mdx);
+    ASSERT_TRUE(s.ok()) << c.file << ": " << s.ToString();
+    Tag* tag = mdx->FindTag(c.tag);
+    ASSERT_NE(tag, nullptr) << c.file;
+    EXPECT_EQ(tag->descending(), c.descending) << c.file;
+    std::vector<TagEntry> all;
+    ASSERT_TRUE(mdx->ReadAll(tag, &all).ok()) << c.file;
+    EXPECT_EQ(all.size(), c.keys) << c.file;
+    for (size_t i = 1; i < all.size(); ++i) {
+      ASSERT_LE(tag->Compare(all[i - 1].key, all[i].key), 0) << c.file << " entry " << i;
+    }
+    if (c.first_key != nullptr) {
+      EXPECT_EQ(all[0].key.substr(0, 8), c.first_key) << c.file;
+    }
+  }
+  // A header-only index with no tags opens and has none.
+  std::unique_ptr<MdxFile> mdx;
+  ASSERT_TRUE(MdxFile::Open(shared + "samples/xbasej/odd-truncated-mdx/test.mdx", true, &mdx).ok());
+  EXPECT_EQ(mdx->tag_count(), 0);
+}
+
+}  // namespace
+}  // namespace dbup::xbase
