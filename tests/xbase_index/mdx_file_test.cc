@@ -481,3 +481,63 @@ TEST(SampleMdxTest, ReadsIndexesOfOtherWriters) {
 
 }  // namespace
 }  // namespace dbup::xbase
+
+namespace dbup::xbase {
+namespace {
+
+// Random damage anywhere in a three-level file: whatever the bytes say,
+// opening, reading, seeking and changing keys end in a status.
+TEST(CorruptMdxTest, RandomDamageNeverCrashes) {
+  dbup::testing::TempDir dir;
+  MemTable table;
+  table.AddField("NAME", 'C', 30);
+  table.AddField("AMT", 'N', 8, 2);
+  std::mt19937 rng(99);
+  for (int i = 0; i < 1500; ++i) {
+    table.Append({"name" + std::to_string(rng() % 5000), std::to_string(rng() % 9999)});
+  }
+  std::string path = dir.Path("T.MDX");
+  std::unique_ptr<MdxFile> mdx;
+  ASSERT_TRUE(MdxFile::Create(path, "T", table.layout(),
+                              {{"NAME", "NAME", "", false, false}, {"AMT", "AMT", "", true, false}},
+                              0, &mdx)
+                  .ok());
+  ASSERT_TRUE(mdx->Rebuild(table.Scan()).ok());
+  ASSERT_TRUE(mdx->Close().ok());
+  std::string good;
+  ASSERT_TRUE(ReadFileToString(path, &good).ok());
+  for (int round = 0; round < 200; ++round) {
+    std::string bad = good;
+    int flips = 1 + static_cast<int>(rng() % 8);
+    for (int k = 0; k < flips; ++k) {
+      // Mostly the header area and the first blocks, where the structure is.
+      size_t at = rng() % 4 == 0 ? rng() % bad.size() : rng() % std::min<size_t>(bad.size(), 8192);
+      bad[at] = static_cast<char>(rng());
+    }
+    ASSERT_TRUE(WriteStringToFile(path, bad).ok());
+    if (!MdxFile::Open(path, false, &mdx).ok()) continue;
+    if (mdx->Bind(table.layout()).ok()) {
+      for (int t = 0; t < mdx->tag_count(); ++t) {
+        std::vector<TagEntry> all;
+        mdx->ReadAll(mdx->tag(t), &all).ok();
+        TagCursor c;
+        bool found;
+        mdx->Seek(mdx->tag(t), "name1", &c, &found).ok();
+        mdx->Last(mdx->tag(t), &c).ok();
+        mdx->Prev(&c).ok();
+        for (uint32_t r = 1; r <= 20; ++r) {
+          const RecordRef rec = table.Record(r);
+          mdx->UpdateRecord(&rec, rec).ok();
+          mdx->InsertKey(mdx->tag(t), std::string(30, 'x'), 5000 + r).ok();
+          mdx->RemoveKey(mdx->tag(t), all.empty() ? "" : all[0].key, all.empty() ? 1 : all[0].recno)
+              .ok();
+        }
+      }
+      mdx->Rebuild(table.Scan()).ok();
+    }
+    mdx->Close().ok();
+  }
+}
+
+}  // namespace
+}  // namespace dbup::xbase
