@@ -70,7 +70,7 @@ if(TARGET dbup AND TARGET dbupeng)
   file(CONFIGURE OUTPUT ${_dbup_def} CONTENT "${_def_text}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                ${PROJECT_SOURCE_DIR}/src/boundary/dbup.def)
-  target_sources(dbup PRIVATE ${_dbup_def})
+  target_sources(dbup PRIVATE ${_dbup_def} ${PROJECT_SOURCE_DIR}/src/boundary/dllmain_win32.cc)
   set_target_properties(dbup PROPERTIES PREFIX "" OUTPUT_NAME dbup)
   target_link_options(dbup PRIVATE LINKER:--kill-at LINKER:--no-undefined)
 

@@ -28,12 +28,11 @@ fi
 # --- builds -------------------------------------------------------------------
 # Only the targets that make up the Windows product and its Windows tests;
 # targets of parts not yet in the tree are left out.
-# The engine and the exports wait for a 32-bit replacement of __int128 in
-# src/xbase/decimal.h; until then the 32-bit build stops at the platform.
-win32_wanted=(dbup_platform tandril_old)
-win64_wanted=(dbupeng dbup platform_test portability_test windows_platform_test)
+win32_wanted=(dbupeng dbup tandril_old host_standin)
+win64_wanted=(dbupeng dbup host_standin tandril_current tandril_old
+  platform_test portability_test boundary_test windows_platform_test)
 # Test programs (in build/win64/bin) run under wine64, each printing its summary.
-win64_tests=(platform_test portability_test windows_platform_test)
+win64_tests=(platform_test portability_test boundary_test windows_platform_test)
 
 have_targets() { # build-dir wanted... -> the wanted targets that exist
   local dir=$1
@@ -133,6 +132,19 @@ for t in "${win64_tests[@]}"; do
   failed=$((failed + ${f:-0}))
   if [ "$rc" -ne 0 ] && [ -z "$f" ]; then failed=$((failed + 1)); fi
 done
+
+# The installer stand-in against the native build on the same installations.
+native="${DBUP_NATIVE_BUILD:-build/default}"
+echo "== host scenarios (wine64 and $native)"
+[ -f "$native/build.ninja" ] || cmake --preset default >/dev/null
+cmake --build "$native" -j2 --target dbup-fixture dbup_tool >/dev/null
+log="$prefix_root/scenarios.log"
+bash tests/windows/host_scenarios.sh build/win64/bin "$native" >"$log" 2>&1 || true
+cat "$log"
+n=$(sed -n 's/^scenarios: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^scenarios: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+passed=$((passed + ${n:-0}))
+failed=$((failed + ${f:-1}))
 
 failed=$((failed + checks_failed))
 echo "windows: $passed passed, $failed failed"

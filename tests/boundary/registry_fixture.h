@@ -10,6 +10,11 @@
 #include "platform/env.h"
 #include "platform/registry.h"
 
+#ifdef _WIN32
+// The real registry on Windows, with the same interface.
+#include "windows/scoped_registry_win32.h"
+#else
+
 namespace dbup::testing {
 
 class ScopedRegistry {
@@ -52,3 +57,5 @@ class ScopedRegistry {
 };
 
 }  // namespace dbup::testing
+
+#endif  // _WIN32
