@@ -158,7 +158,7 @@ Status FillRecord(xbase::Table& t, const TableStructure& s, int row, int claim, 
         }
         break;
       case 'D': {
-        char date[16];
+        char date[48];
         std::snprintf(date, sizeof(date), "%04d%02d%02d", 2015 + rnd.Below(11), 1 + rnd.Below(12),
                       1 + rnd.Below(28));
         st = t.SetText(index, date);
