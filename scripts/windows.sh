@@ -29,7 +29,7 @@ fi
 # Only the targets that make up the Windows product and its Windows tests;
 # targets of parts not yet in the tree are left out.
 win32_wanted=(dbupeng dbup tandril_old host_standin)
-win64_wanted=(dbupeng dbup host_standin tandril_current tandril_old
+win64_wanted=(dbupeng dbup host_standin tandril_current tandril_old tandril_recent
   platform_test portability_test boundary_test windows_platform_test)
 # Test programs (in build/win64/bin) run under wine64, each printing its summary.
 win64_tests=(platform_test portability_test boundary_test windows_platform_test)
