@@ -16,6 +16,7 @@ constexpr size_t kMemoHeaderSize = 8;
 // so a 0x1F right after the text is what makes it return the text exactly.
 constexpr char kTextEnd4 = 0x1F;
 constexpr char kTextEnd3 = 0x1A;
+constexpr size_t kPendingLimit = 256 * 1024;
 
 uint64_t BlocksFor(uint64_t bytes, uint32_t block_size) {
   return (bytes + block_size - 1) / block_size;
@@ -35,11 +36,44 @@ MemoFile::~MemoFile() {
   Close();
 }
 
+Status MemoFile::Flush() {
+  if (file_ == nullptr) return Status::OK();
+  if (!pending_.empty()) {
+    Status s = file_->WriteAt(pending_at_, pending_.data(), pending_.size());
+    if (!s.ok()) return s;
+    pending_.clear();
+  }
+  if (header_dirty_) {
+    Status s = WriteNextFree(static_cast<uint32_t>(size_ / block_size_));
+    if (!s.ok()) return s;
+    header_dirty_ = false;
+  }
+  return Status::OK();
+}
+
 Status MemoFile::Close() {
   if (file_ == nullptr) return Status::OK();
-  Status s = file_->Close();
+  Status s = Flush();
+  Status c = file_->Close();
   file_.reset();
-  return s;
+  return s.ok() ? c : s;
+}
+
+Status MemoFile::ReadBytes(uint64_t at, size_t n, char* buf, size_t* got) {
+  *got = 0;
+  if (!pending_.empty() && at + n > pending_at_) {
+    if (at >= pending_at_) {
+      uint64_t off = at - pending_at_;
+      if (off < pending_.size()) {
+        *got = static_cast<size_t>(std::min<uint64_t>(n, pending_.size() - off));
+        std::memcpy(buf, pending_.data() + off, *got);
+      }
+      return Status::OK();
+    }
+    Status s = Flush();  // a read across the boundary: rare, keep it simple
+    if (!s.ok()) return s;
+  }
+  return file_->ReadAt(at, n, buf, got);
 }
 
 Status MemoFile::Create(const std::string& path, Layout layout, std::string_view base_name,
@@ -107,7 +141,7 @@ Status MemoFile::ReadDbase4(uint32_t block, std::string* text) {
   uint64_t at = static_cast<uint64_t>(block) * block_size_;
   char head[kMemoHeaderSize];
   size_t got = 0;
-  Status s = file_->ReadAt(at, sizeof(head), head, &got);
+  Status s = ReadBytes(at, sizeof(head), head, &got);
   if (!s.ok()) return s;
   if (got < sizeof(head))
     return Status::Corruption("memo block " + std::to_string(block) + " is cut short");
@@ -120,7 +154,7 @@ Status MemoFile::ReadDbase4(uint32_t block, std::string* text) {
                               std::to_string(length) + " bytes, more than the memo file holds");
   }
   text->resize(length - kMemoHeaderSize);
-  s = file_->ReadAt(at + kMemoHeaderSize, text->size(), text->data(), &got);
+  s = ReadBytes(at + kMemoHeaderSize, text->size(), text->data(), &got);
   if (!s.ok()) return s;
   if (got != text->size()) return Status::Corruption("memo file is cut short");
   return Status::OK();
@@ -131,7 +165,7 @@ Status MemoFile::ReadDbase3(uint32_t block, std::string* text) {
   char buf[4096];
   while (at < size_) {
     size_t got = 0;
-    Status s = file_->ReadAt(at, sizeof(buf), buf, &got);
+    Status s = ReadBytes(at, sizeof(buf), buf, &got);
     if (!s.ok()) return s;
     if (got == 0) break;
     const char* end = static_cast<const char*>(std::memchr(buf, kTextEnd3, got));
@@ -150,7 +184,7 @@ uint32_t MemoFile::Dbase4Blocks(uint32_t block) {
   if (block == 0 || at >= size_) return 0;
   char head[kMemoHeaderSize];
   size_t got = 0;
-  if (!file_->ReadAt(at, sizeof(head), head, &got).ok() || got < sizeof(head)) return 0;
+  if (!ReadBytes(at, sizeof(head), head, &got).ok() || got < sizeof(head)) return 0;
   if (static_cast<uint8_t>(head[0]) != 0xFF || static_cast<uint8_t>(head[1]) != 0xFF) return 0;
   uint32_t length = GetU32(head + 4);
   if (length < kMemoHeaderSize || at + length > size_) return 0;
@@ -202,11 +236,27 @@ Status MemoFile::Write(uint32_t old_block, std::string_view text, uint32_t* bloc
     target = static_cast<uint32_t>(end_block);
   }
   uint64_t at = static_cast<uint64_t>(target) * block_size_;
-  Status s = file_->WriteAt(at, data.data(), data.size());
-  if (!s.ok()) return s;
+  if (pending_.empty() && at >= size_) pending_at_ = at;
+  if (!pending_.empty() || at >= size_) {
+    // Appended memos, and rewrites of memos still in the buffer, stay in it.
+    if (at >= pending_at_) {
+      uint64_t off = at - pending_at_;
+      if (off + data.size() > pending_.size()) pending_.resize(off + data.size(), '\0');
+      std::memcpy(pending_.data() + off, data.data(), data.size());
+    } else {
+      Status s = file_->WriteAt(at, data.data(), data.size());
+      if (!s.ok()) return s;
+    }
+  } else {
+    Status s = file_->WriteAt(at, data.data(), data.size());
+    if (!s.ok()) return s;
+  }
   if (at + data.size() > size_) {
     size_ = at + data.size();
-    s = WriteNextFree(static_cast<uint32_t>(size_ / block_size_));
+    header_dirty_ = true;
+  }
+  if (pending_.size() >= kPendingLimit) {
+    Status s = Flush();
     if (!s.ok()) return s;
   }
   *block = target;

@@ -8,6 +8,10 @@
 // Every read is bounds-checked against the file, so a damaged .dbt gives a
 // Corruption status, never a wild read. Block 0 is the header; a memo number
 // of 0 means "no memo".
+//
+// New memos are collected in a write-behind buffer and written in large
+// pieces (and the header's next-free block with them) on Flush, on Close or
+// when the buffer is full, so copying many memos costs few system calls.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +47,8 @@ class MemoFile {
   // Empty text stores nothing and gives block 0.
   Status Write(uint32_t old_block, std::string_view text, uint32_t* block);
 
+  // Writes buffered memos and the header.
+  Status Flush();
   Status Close();
   uint32_t block_size() const { return block_size_; }
   Layout layout() const { return layout_; }
@@ -56,12 +62,17 @@ class MemoFile {
   // Blocks taken by the dBASE IV memo at block, 0 when it is not a sound memo.
   uint32_t Dbase4Blocks(uint32_t block);
   Status WriteNextFree(uint32_t next);
+  // Reads through the write-behind buffer.
+  Status ReadBytes(uint64_t at, size_t n, char* buf, size_t* got);
 
   std::unique_ptr<File> file_;
   Layout layout_;
   uint32_t block_size_;
-  uint64_t size_;  // file length in bytes
+  uint64_t size_;  // file length in bytes, buffered memos included
   bool read_only_;
+  std::string pending_;  // buffered bytes that belong at pending_at_
+  uint64_t pending_at_ = 0;
+  bool header_dirty_ = false;
 };
 
 }  // namespace dbup::xbase

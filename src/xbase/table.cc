@@ -225,6 +225,9 @@ Status Table::Flush() {
   if (file_ == nullptr || read_only_) return Status::OK();
   Status s = StoreChanged();
   if (!s.ok()) return s;
+  // Memos first: a record on disk never points at a memo that is not.
+  if (memo_ != nullptr) s = memo_->Flush();
+  if (!s.ok()) return s;
   s = cache_->Flush();
   if (!s.ok()) return s;
   if (header_dirty_) s = WriteHeaderCounts();

@@ -264,6 +264,64 @@ TEST_F(TableTest, ReadOnlyTableRefusesWrites) {
   EXPECT_EQ(FileBytes(path_), before);
 }
 
+// Counts the writes of every file it opens.
+class CountingEnv : public EnvWrapper {
+ public:
+  CountingEnv() : EnvWrapper(Env::Default()) {}
+  Status OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    std::unique_ptr<File> inner;
+    Status s = target()->OpenFile(path, mode, &inner);
+    if (s.ok()) file->reset(new CountingFile(std::move(inner), &writes));
+    return s;
+  }
+  int writes = 0;
+
+ private:
+  class CountingFile : public File {
+   public:
+    CountingFile(std::unique_ptr<File> inner, int* writes)
+        : inner_(std::move(inner)), writes_(writes) {}
+    Status ReadAt(uint64_t offset, size_t n, char* buf, size_t* got) override {
+      return inner_->ReadAt(offset, n, buf, got);
+    }
+    Status WriteAt(uint64_t offset, const char* data, size_t n) override {
+      ++*writes_;
+      return inner_->WriteAt(offset, data, n);
+    }
+    Status Size(uint64_t* size) override { return inner_->Size(size); }
+    Status Truncate(uint64_t size) override { return inner_->Truncate(size); }
+    Status Sync() override { return inner_->Sync(); }
+    Status Close() override { return inner_->Close(); }
+
+   private:
+    std::unique_ptr<File> inner_;
+    int* writes_;
+  };
+};
+
+TEST_F(TableTest, SequentialAppendsWriteInLargePieces) {
+  CountingEnv env;
+  {
+    ScopedEnv scoped(&env);
+    auto t = CreateClaims();
+    for (int i = 0; i < 2000; ++i) {
+      ASSERT_TRUE(t->AppendBlank().ok());
+      ASSERT_TRUE(t->SetText(1, "patient").ok());
+      ASSERT_TRUE(t->SetText(5, "a short memo").ok());
+    }
+    ASSERT_TRUE(t->Close().ok());
+  }
+  // 2000 records of 60 bytes and 2000 one-block memos (1 MB): a few dozen
+  // writes, not one per record or per field.
+  EXPECT_LT(env.writes, 20);
+  auto t = Reopen();
+  ASSERT_EQ(t->record_count(), 2000u);
+  ASSERT_TRUE(t->Go(1234).ok());
+  std::string memo;
+  ASSERT_TRUE(t->GetMemo(5, &memo).ok());
+  EXPECT_EQ(memo, "a short memo");
+}
+
 TEST_F(TableTest, CreateRejectsFieldsOtherProgramsCouldNotRead) {
   struct Case {
     std::vector<FieldSpec> fields;
