@@ -144,7 +144,12 @@ Status MdxFile::ReadHeader() {
     return Status::Corruption("index claims " + std::to_string(tags) + " tags" + where);
   if (got < static_cast<size_t>(kTagTableOffset + tags * kTagEntryLength))
     return Status::Corruption("index tag table is cut short" + where);
-  page_count_ = Get32(header_.data() + 32);
+  page_count_ = stored_page_count_ = Get32(header_.data() + 32);
+  // A count beyond the file's end would make new blocks land far past it.
+  uint64_t file_pages = (file_size_ + kMdxPageSize - 1) / kMdxPageSize;
+  if (page_count_ > file_pages) {
+    page_count_ = static_cast<uint32_t>(std::max<uint64_t>(file_pages, kMdxHeaderPages));
+  }
   free_head_ = Get32(header_.data() + 36);
   free_count_ = Get32(header_.data() + 40);
   return Status::OK();
@@ -249,10 +254,9 @@ Tag* MdxFile::FindTag(std::string_view name) {
 // Block cache
 
 Status MdxFile::GetBlock(uint32_t page, CachedBlock** block) {
-  auto it = cache_.find(page);
-  if (it != cache_.end()) {
-    it->second.referenced = true;
-    *block = &it->second;
+  if (page < by_page_.size() && by_page_[page] != nullptr) {
+    by_page_[page]->referenced = true;
+    *block = by_page_[page];
     return Status::OK();
   }
   Status s = ValidatePage(page);
@@ -276,11 +280,16 @@ MdxFile::CachedBlock* MdxFile::AddBlock(uint32_t page, std::string data) {
   b.data = std::move(data);
   b.dirty = false;
   b.referenced = true;
+  // Pages are checked against the file's size first, so this stays in
+  // proportion to the file.
+  if (page >= by_page_.size()) by_page_.resize(static_cast<size_t>(page) + 1, nullptr);
+  by_page_[page] = &b;
   return &b;
 }
 
 void MdxFile::ClearCache() {
   cache_.clear();
+  by_page_.clear();
   clock_.clear();
   clock_hand_ = 0;
 }
@@ -290,7 +299,7 @@ Status MdxFile::EvictIfNeeded() {
   while (cache_.size() > cache_capacity_ && !clock_.empty()) {
     if (clock_hand_ >= clock_.size()) clock_hand_ = 0;
     uint32_t page = clock_[clock_hand_];
-    CachedBlock& b = cache_[page];
+    CachedBlock& b = *by_page_[page];
     if (b.referenced) {
       b.referenced = false;
       ++clock_hand_;
@@ -305,6 +314,7 @@ Status MdxFile::EvictIfNeeded() {
     }
     clock_[clock_hand_] = clock_.back();
     clock_.pop_back();
+    by_page_[page] = nullptr;
     cache_.erase(page);
   }
   return Status::OK();
@@ -457,6 +467,9 @@ Status MdxFile::DescendTo(const Tag* tag, std::string_view key, uint32_t recno, 
       return Status::Corruption("block " + std::to_string(page) + " claims " +
                                 std::to_string(raw.n) + " keys in " + path_);
     raw.leaf = !(8 + raw.n * raw.item + 4 <= block_bytes_ && raw.Child(raw.n) != 0);
+    // Ask for the whole node at once: the binary search would otherwise wait
+    // for its cache lines one after another.
+    for (int off = 64; off < 8 + raw.n * raw.item; off += 64) __builtin_prefetch(raw.data + off);
     // First entry at or after the search key.
     int lo = 0, hi = raw.n;
     while (lo < hi) {

@@ -131,6 +131,8 @@ class MdxFile {
   const std::string& path() const { return path_; }
   int block_size() const { return block_bytes_; }
   uint32_t page_count() const { return page_count_; }
+  // The page count the header gave when the file was opened.
+  uint32_t stored_page_count() const { return stored_page_count_; }
   uint64_t version() const { return version_; }
   int tag_count() const { return static_cast<int>(tags_.size()); }
   Tag* tag(int i) { return tags_[i].get(); }
@@ -216,6 +218,7 @@ class MdxFile {
   int pages_per_block_ = 2;
   int block_bytes_ = 1024;
   uint32_t page_count_ = 0;
+  uint32_t stored_page_count_ = 0;
   uint32_t free_head_ = 0;
   uint32_t free_count_ = 0;
   uint64_t version_ = 1;
@@ -224,6 +227,7 @@ class MdxFile {
   // Blocks in memory, evicted by the clock algorithm: cheaper per hit than
   // a list kept in recency order, which random seeks would reorder always.
   std::unordered_map<uint32_t, CachedBlock> cache_;
+  std::vector<CachedBlock*> by_page_;  // the same blocks, looked up without hashing
   std::vector<uint32_t> clock_;
   size_t clock_hand_ = 0;
   size_t cache_capacity_ = 0;  // blocks; set from the block size at open

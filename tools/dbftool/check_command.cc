@@ -184,9 +184,9 @@ void CheckIndex(xbase::Table& table, Findings* f) {
   xbase::MdxFile* mdx = index->mdx();
   uint64_t size = 0;
   if (Env::Current()->GetFileSize(path, &size).ok() &&
-      size < uint64_t{mdx->page_count()} * xbase::kMdxPageSize) {
+      size < uint64_t{mdx->stored_page_count()} * xbase::kMdxPageSize) {
     f->Problem("the index file has " + std::to_string(size) + " bytes; its header counts " +
-               std::to_string(mdx->page_count()) + " pages of 512");
+               std::to_string(mdx->stored_page_count()) + " pages of 512");
   }
   if (mdx->tag_count() == 0) f->Note("the production index has no tags");
   for (int i = 0; i < mdx->tag_count(); ++i) CheckTag(table, mdx, *mdx->tag(i), f);
