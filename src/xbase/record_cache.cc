@@ -29,12 +29,17 @@ Status RecordCache::Flush() {
 }
 
 Status RecordCache::Load(uint32_t recno) {
+  // Reading on from the window's end is a scan and gets a whole window; a
+  // jump elsewhere (an index seek) gets a few records, not the whole window.
+  bool scan = first_ != 0 && recno == first_ + count_;
+  uint32_t limit =
+      scan ? capacity_ : std::min(capacity_, std::max<uint32_t>(1, 4096 / record_length_));
   Status s = Flush();
   if (!s.ok()) return s;
   Invalidate();
   if (recno > records_on_disk_)
     return Status::Corruption("record " + std::to_string(recno) + " is not in the file");
-  uint32_t n = std::min(capacity_, records_on_disk_ - recno + 1);
+  uint32_t n = std::min(limit, records_on_disk_ - recno + 1);
   size_t want = static_cast<size_t>(n) * record_length_;
   size_t got = 0;
   s = file_->ReadAt(OffsetOf(recno), want, buffer_.data(), &got);
