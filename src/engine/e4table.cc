@@ -1,8 +1,10 @@
 // Table operations: open and close, positioning by record number, append,
 // write, lock and pack.
 #include <climits>
+#include <string>
 
 #include "engine/e4internal.h"
+#include "platform/path.h"
 
 namespace dbup::engine {
 
@@ -16,6 +18,22 @@ int CodeFor(const dbup::Status& s, int io_code) {
 
 int Fail(Data4* d, const dbup::Status& s, int io_code) {
   return SetError(d->session, CodeFor(s, io_code), s.ToString());
+}
+
+// Paths compared as Windows would: either separator, doubled separators and
+// letter case make no difference.
+std::string Normalised(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (dbup::IsPathSeparator(c)) {
+      if (!out.empty() && out.back() == '/') continue;
+      c = '/';
+    } else if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+    out.push_back(c);
+  }
+  return out;
 }
 
 }  // namespace
@@ -42,6 +60,15 @@ extern "C" {
 Data4* E4API d4open(Code4* s, const char* path) {
   if (s == nullptr || path == nullptr) return nullptr;
   if (s->error_code < 0) return nullptr;  // an earlier failure is still pending
+  // Two handles on one file would each keep their own buffers and record
+  // count, and the second to write would overwrite the first one's records.
+  const std::string wanted = dbup::engine::Normalised(path);
+  for (Data4* other : s->tables) {
+    if (dbup::engine::Normalised(other->table->path()) == wanted) {
+      SetError(s, e4open, std::string(path) + ": the table is already open in this session");
+      return nullptr;
+    }
+  }
   std::unique_ptr<dbup::xbase::Table> table;
   dbup::Status st = dbup::xbase::Table::Open(path, {}, &table);
   if (st.IsIOError() && dbup::Env::Current()->FileExists(path)) {

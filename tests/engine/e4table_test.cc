@@ -19,6 +19,18 @@ TEST_F(EngineTest, FailedOpenLeavesAnErrorPendingUntilCleared) {
   d4close(d);
 }
 
+TEST_F(EngineTest, ASecondHandleOnAnOpenTableIsRefused) {
+  std::string path = MakeTable("T.DBF", {"a"});
+  Data4* first = d4open(s_, path.c_str());
+  ASSERT_NE(first, nullptr);
+  std::string other_spelling = dir_.Path("t.dbf");
+  EXPECT_EQ(d4open(s_, other_spelling.c_str()), nullptr);
+  EXPECT_EQ(code4errorCode(s_, 0), e4open);
+  ASSERT_EQ(d4close(first), 0);
+  Data4* again = d4open(s_, path.c_str());
+  EXPECT_NE(again, nullptr);
+}
+
 TEST_F(EngineTest, DamagedOrLevel7TablesGiveNullHandles) {
   std::string path = MakeTable("BAD.DBF", {"a"});
   std::string bytes;
