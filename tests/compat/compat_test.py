@@ -257,9 +257,9 @@ class PerlXBaseReadByOurs(TempDirTest):
             [1, "Del", 1, None, None, "y" * 1200],
             [0, "Eve", None, "19990131", None, "z" * 504],
         ]
-        spec = json.dumps({"fields": fields, "records": records})
+        description = json.dumps({"fields": fields, "records": records})
         subprocess.run([PERL, os.path.join(HERE, "xbase_write.pl"), path],
-                       input=spec.encode(), check=True)
+                       input=description.encode(), check=True)
         kinds = {f[0]: f[1] for f in fields}
         expected = [dict(zip(kinds, r[1:])) for r in records]
         rows = dump_ours(path)

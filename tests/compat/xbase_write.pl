@@ -9,8 +9,8 @@ use JSON::PP;
 
 my $path = shift @ARGV;
 local $/;
-my $spec = decode_json(<STDIN>);
-my @fields = @{$spec->{fields}};
+my $description = decode_json(<STDIN>);
+my @fields = @{$description->{fields}};
 my $table = XBase->create(
   name => $path,
   version => 4,
@@ -19,7 +19,7 @@ my $table = XBase->create(
   field_lengths => [map { $_->[2] } @fields],
   field_decimals => [map { $_->[3] } @fields]) or die XBase->errstr . "\n";
 my $n = 0;
-for my $record (@{$spec->{records}}) {
+for my $record (@{$description->{records}}) {
   my ($deleted, @values) = @$record;
   $table->set_record($n, @values) or die $table->errstr . "\n";
   $table->delete_record($n) if $deleted;
