@@ -77,8 +77,18 @@ bool ReindexListedTables(JobContext& ctx, const std::vector<std::string>& keys) 
   return true;
 }
 
+// A folder the directory search does not offer. Windows' search leaves out
+// hidden and system folders itself; on POSIX a dot name is what hides one.
+bool IsHiddenFolder(const std::string& name) {
+#ifdef _WIN32
+  (void)name;
+  return false;
+#else
+  return !name.empty() && name.front() == '.';
+#endif
+}
+
 // Every archive folder below the archive bases, without a trailing separator.
-// Hidden entries (dot names on POSIX) are no archives.
 std::vector<std::string> ArchiveDirectories(const std::string& data) {
   std::vector<std::string> dirs;
   for (const char* base_name : kArchiveBases) {
@@ -86,7 +96,7 @@ std::vector<std::string> ArchiveDirectories(const std::string& data) {
     std::vector<std::string> entries;
     if (!Env::Current()->ListDirectory(base, ListFilter::kDirectoriesOnly, &entries).ok()) continue;
     for (const std::string& entry : entries) {
-      if (entry.empty() || entry.front() == '.') continue;
+      if (IsHiddenFolder(entry)) continue;
       dirs.push_back(base + entry);
     }
   }

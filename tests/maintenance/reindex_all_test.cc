@@ -133,6 +133,10 @@ TEST(ReindexAllTest, UnindexedUtilmastAndMissingArchivesSucceedWithoutOpeningATa
   inst.WriteIni(inst.ctx.dirs.install, {"Utilmast.dbf"});
   inst.WriteData("UTILMAST.DBF", TableBytes(1) + "junk");
   fs::create_directories(inst.Data("arch1500"));  // an empty archive base
+#ifndef _WIN32
+  // A hidden folder is no archive, whatever it holds.
+  inst.WriteData(Archive("archub92", ".trash", "BCCLAIM.DBF"), "not a table");
+#endif
   OpenRecorder env;
   {
     ScopedEnv scoped(&env);
