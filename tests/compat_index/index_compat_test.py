@@ -143,6 +143,29 @@ class IndexCompat(unittest.TestCase):
         self.assertEqual(len(our_keys(table, "AMT")), live)  # nothing deleted is left
         self.assertEqual(run("check", table, check=False).returncode, 0)
 
+    def test_check_finds_records_changed_behind_the_index(self):
+        table = os.path.join(self.dir, "small.dbf")
+        schema = os.path.join(self.dir, "schema.json")
+        with open(schema, "w") as f:
+            json.dump({"fields": [{"name": "NAME", "type": "C", "length": 8}],
+                       "tags": [{"name": "NAME", "expression": "NAME"}]}, f)
+        run("create", table, "--schema", schema)
+        run("append", table, stdin='{"NAME": "Adams"}\n{"NAME": "Baker"}\n')
+        self.assertEqual(run("check", table, check=False).returncode, 0)
+        # Another program changes record 2 without keeping the index up.
+        with open(table, "r+b") as f:
+            data = f.read()
+            at = data.rindex(b"Baker")
+            f.seek(at)
+            f.write(b"Abbot")
+        result = run("check", table, check=False)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("tag NAME", result.stdout)
+        self.assertIn('the record\'s key is "Abbot   "', result.stdout)
+        run("reindex", table)
+        self.assertEqual(run("check", table, check=False).returncode, 0)
+        self.assertEqual([k["key"] for k in our_keys(table, "NAME")], ["Abbot   ", "Adams   "])
+
     def test_sample_indexes_read_alike_check_and_survive_reindex(self):
         if not os.path.isdir(SAMPLES):
             self.skipTest("shared samples absent")
