@@ -105,7 +105,9 @@ TEST(StructureHistoryTest, TranslationFieldsExistWhereTheirStepsReadAndWriteThem
       {"submit", 164, "S_ANSIV276"},   {"bcclaim", 153, "C_COVDAYS"},
       {"bcccodes", 153, "CD_AMOUNT"},  {"bsattach", 165, "A_TRIPNAR"},
       {"bsattach", 166, "A_TRIPDSC"},  {"bsclaim", 167, "C_DOCACN"},
-      {"bsrecrn", 167, "RE_NRTVA"},    {"bscpayer", 168, "CP_PRIAUT"},
+      {"bsrecrn", 167, "RE_NRTVA"},    {"bscpayer", 168, "CP_PRIAUT3"},
+      {"bslinesa", 169, "LA_COINS"},   {"bslinesa", 169, "LA_NRTVTP"},
+      {"bsclaim", 167, "C_REFLNAME"},  {"bsclaim", 167, "C_PAYER_S"},
       {"bscob", 168, "CO_AMOUNT"},     {"bslinesa", 169, "LA_NRTV"},
   };
   for (const Expect& e : kFields) {
@@ -113,6 +115,9 @@ TEST(StructureHistoryTest, TranslationFieldsExistWhereTheirStepsReadAndWriteThem
     ASSERT_TRUE(history.AtLevel(*history.Find(e.table), e.level, &s)) << e.table;
     EXPECT_NE(s.FindField(e.field), nullptr) << e.table << "." << e.field << " at " << e.level;
   }
+  TableStructure bsclaim;
+  ASSERT_TRUE(history.AtLevel(*history.Find("bsclaim"), 168, &bsclaim));
+  EXPECT_EQ(bsclaim.FindField("C_REFLNAME"), nullptr);  // moved to bsrecnm by Update0167
   TableStructure bsrecid = history.InClone(*history.Find("bsrecid"), 61);
   EXPECT_NE(bsrecid.FindTag("BY_TYPE"), nullptr);
   TableStructure revcode;

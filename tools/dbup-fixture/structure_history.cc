@@ -267,10 +267,10 @@ table bclinesc rows claim bc 1 archive bc
 
 table bccpayer rows claim bc 1 archive bc
   CP_CLAIM N 10
-  CP_PAYSEQ N 1
+  CP_PAYSEQ C 2
   CP_PAYID C 10
   CP_EADDR C 40
-  tag CP_CLAIM STR(CP_CLAIM,10)+STR(CP_PAYSEQ,1)
+  tag CP_CLAIM STR(CP_CLAIM,10)+CP_PAYSEQ
 0100 bccpayer add CP_ICNTRY C 3
 0137 bccpayer add CP_PROVNPI C 10
 0154 bccpayer drop CP_EADDR
@@ -336,7 +336,7 @@ table bsclaim rows claim bs 1 archive bs
   C_REFSUFX C 10
   C_FACNAME C 35
   C_CPPROV C 15
-  C_PAYER_S C 1
+  C_PAYER_S C 2
   C_DOCTYPE C 1
   C_DOCIND C 1
   C_DOCACN C 30
@@ -346,6 +346,10 @@ table bsclaim rows claim bs 1 archive bs
 0115 bsclaim drop C_REFUPIN
 0138 bsclaim add C_BILLNPI C 10
 0167 bsclaim add C_HRVSDATE D 8
+0167 bsclaim drop C_REFLNAME
+0167 bsclaim drop C_REFFNAME
+0167 bsclaim drop C_REFMI
+0167 bsclaim drop C_REFSUFX
 0196 bsclaim add C_DIAGVS C 1
 0201 bsclaim add C_ACCDATE D 8
 
@@ -383,13 +387,24 @@ table bslinesa rows claim bs 2 archive bs
   LA_FACTXTP C 2
   LA_SUPRLN C 35
   LA_SUPRFN C 25
+  LA_SUPRMI C 1
+  LA_SUPRSX C 10
   LA_ORDRLN C 35
   LA_ORDRFN C 25
+  LA_ORDRMI C 1
+  LA_ORDRSX C 10
   LA_REFRLN C 35
   LA_REFRFN C 25
+  LA_REFRMI C 1
+  LA_REFRSX C 10
   LA_PURSVNM C 35
   LA_REFTP1 C 2
   LA_REFNO1 C 30
+  LA_REFTP2 C 2
+  LA_REFNO2 C 30
+  LA_DEDUCT N 10 2
+  LA_COINS N 10 2
+  LA_NRTVTP C 3
   LA_NRTV M 10
   tag L_CLAIM STR(CLAIM,10)+STR(LINE,3)
 0117 bslinesa add LA_SUPLSZ C 1
@@ -405,7 +420,7 @@ table bslinesc rows claim bs 1 archive bs
 
 table bscpayer rows claim bs 1 archive bs
   CP_CLAIM N 10
-  CP_PAYSEQ N 1
+  CP_PAYSEQ C 2
   CP_PAYID C 10
   CP_INSTYP C 2
   CP_MSPTYP C 2
@@ -416,7 +431,11 @@ table bscpayer rows claim bs 1 archive bs
   CP_COINS N 12 2
   CP_PRIAUT C 30
   CP_PRIATP C 2
-  tag CP_CLAIM STR(CP_CLAIM,10)+STR(CP_PAYSEQ,1)
+  CP_PRIAUT2 C 30
+  CP_PRIATP2 C 2
+  CP_PRIAUT3 C 30
+  CP_PRIATP3 C 2
+  tag CP_CLAIM STR(CP_CLAIM,10)+CP_PAYSEQ
 0102 bscpayer add CP_ICNTRY C 3
 0168 bscpayer add CP_ICNTACT C 35
 

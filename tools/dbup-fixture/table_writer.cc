@@ -79,6 +79,11 @@ std::string TextValue(const FieldDef& f, int row, bool first_field, Random& rnd)
     return Fit(buf, f.length);
   }
   if (Has(n, "TYPE") && f.length >= 4) return kCodes[rnd.Below(8)];
+  if (Has(n, "PAYSEQ") || n == "C_PAYER_S") {
+    // Payer sequences as the host writes them, "01" to "03", sometimes blank.
+    const int seq = rnd.Below(4);
+    return seq == 0 ? "" : "0" + std::to_string(seq);
+  }
   if (f.length <= 3 && rnd.Below(4) == 0) return "";
   if (f.length == 2) return kQualifiers[rnd.Below(6)];
   if (f.length == 1) return std::string(1, "YNS123"[rnd.Below(6)]);
