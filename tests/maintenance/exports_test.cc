@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -222,18 +223,75 @@ TEST_F(ExportsTest, RevenueCodeOperationsReportTheirFailuresWrapped) {
             kRestoreWrap + "Unable to restore Revenue Codes charges data.]");
 }
 
-TEST_F(ExportsTest, ADamagedIndexStopsTheWalkOfBothOperations) {
+// Lets an index be opened and then fails its reads once the table's records
+// are being read, as a disk going bad under a running walk.
+class FailingIndexReadsEnv : public EnvWrapper {
+ public:
+  explicit FailingIndexReadsEnv(uint64_t records_offset)
+      : EnvWrapper(Env::Default()), records_offset_(records_offset) {}
+  Status OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    Status s = target()->OpenFile(path, mode, file);
+    if (s.ok() && EndsWith(path, "revcode.dbf")) {
+      *file = std::make_unique<Reads>(std::move(*file), [this](uint64_t offset) {
+        if (offset >= records_offset_) armed_ = true;
+        return true;
+      });
+    } else if (s.ok() && EndsWith(path, "revcode.mdx")) {
+      *file = std::make_unique<Reads>(std::move(*file), [this](uint64_t) { return !armed_; });
+    }
+    return s;
+  }
+
+ private:
+  static bool EndsWith(const std::string& path, const std::string& end) {
+    return path.size() >= end.size() &&
+           path.compare(path.size() - end.size(), end.size(), end) == 0;
+  }
+  class Reads : public File {
+   public:
+    Reads(std::unique_ptr<File> f, std::function<bool(uint64_t)> allow)
+        : f_(std::move(f)), allow_(std::move(allow)) {}
+    Status ReadAt(uint64_t o, size_t n, char* b, size_t* r) override {
+      if (!allow_(o)) return Status::IOError("read error");
+      return f_->ReadAt(o, n, b, r);
+    }
+    Status WriteAt(uint64_t o, const char* d, size_t n) override { return f_->WriteAt(o, d, n); }
+    Status Size(uint64_t* s) override { return f_->Size(s); }
+    Status Truncate(uint64_t s) override { return f_->Truncate(s); }
+    Status Sync() override { return f_->Sync(); }
+    Status Close() override { return f_->Close(); }
+
+   private:
+    std::unique_ptr<File> f_;
+    std::function<bool(uint64_t)> allow_;
+  };
+  uint64_t records_offset_;
+  bool armed_ = false;
+};
+
+TEST_F(ExportsTest, AnIndexFailingDuringTheWalkStopsBothOperations) {
   std::vector<Row> rows;
-  for (int i = 0; i < 300; ++i) rows.push_back({{std::to_string(1000 + i), "1.5"}});
+  for (int i = 0; i < 2000; ++i) rows.push_back({{std::to_string(1000 + i), "1.5"}});
   MakeRevcode(rows);
   ASSERT_EQ(Call(BackupRevenueCodeChargeData), "");
-  fs::resize_file(inst_.Data("revcode.mdx"), fs::file_size(inst_.Data("revcode.mdx")) - 512);
-  EXPECT_EQ(Call(BackupRevenueCodeChargeData),
-            kBackupWrap + "Unable to back up Revenue Codes charges data.]");
+  const uint64_t records_offset = 32 + 2 * 32 + 1;  // two fields
+  {
+    FailingIndexReadsEnv env(records_offset);
+    ScopedEnv scoped(&env);
+    EXPECT_EQ(Call(BackupRevenueCodeChargeData),
+              kBackupWrap + "Unable to back up Revenue Codes charges data.]");
+  }
   EXPECT_FALSE(fs::exists(DumpPath()));
-  ASSERT_TRUE(WriteStringToFile(DumpPath(), "1000|2\r\n").ok());
-  EXPECT_EQ(Call(RestoreRevenueCodeChargeData),
-            kRestoreWrap + "Unable to restore Revenue Codes charges data.]");
+
+  // The restore's seek of a code far from the first record needs blocks
+  // that can no longer be read: an engine failure, not a code to skip.
+  ASSERT_TRUE(WriteStringToFile(DumpPath(), "2999|2\r\n").ok());
+  {
+    FailingIndexReadsEnv env(records_offset);
+    ScopedEnv scoped(&env);
+    EXPECT_EQ(Call(RestoreRevenueCodeChargeData),
+              kRestoreWrap + "Unable to restore Revenue Codes charges data.]");
+  }
 }
 
 }  // namespace
