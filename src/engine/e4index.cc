@@ -127,6 +127,13 @@ int TagSkip(Data4* d, long n) {
     bool exact = false;
     if ((rc = PlaceAtCurrent(d, t, &exact)) != r4success) return rc;
     if (!exact && n > 0) --n;  // already on the entry after the record
+    if (!exact && n < 0 && t->cursor.eof) {
+      // The record would sort after every entry: the last one is a step back.
+      Status s = MdxOf(t)->Last(t->tag, &t->cursor);
+      if (!s.ok()) return IndexError(d, s);
+      if (t->cursor.eof) return r4eof;
+      ++n;
+    }
   }
   MdxFile* mdx = MdxOf(t);
   for (long i = 0; i < n && !t->cursor.eof; ++i) {

@@ -97,6 +97,15 @@ TEST_F(E4IndexTest, TopAndSkipFollowTheSelectedTag) {
   EXPECT_EQ(d4recNoLow(d), 3);
   EXPECT_EQ(d4skip(d, -5), r4bof);
   EXPECT_EQ(d4recNoLow(d), 2);
+  // From a record its FOR condition leaves out, steps count from where it
+  // would sort: record 3 (deleted, DUE 1999-12-31) sits after 2 (blank DUE).
+  d4tagSelectP(d, d4tag(d, "DUE"));
+  ASSERT_EQ(d4go(d, 3), r4success);
+  EXPECT_EQ(d4skip(d, 1), r4success);
+  EXPECT_EQ(d4recNoLow(d), 4);
+  ASSERT_EQ(d4go(d, 3), r4success);
+  EXPECT_EQ(d4skip(d, -1), r4success);
+  EXPECT_EQ(d4recNoLow(d), 2);
   d4tagSelectP(d, nullptr);  // back to record order
   EXPECT_EQ(d4top(d), r4success);
   EXPECT_EQ(d4skip(d, 1), r4success);
