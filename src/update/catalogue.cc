@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "update/translations.h"
+
 namespace dbup::update {
 namespace {
 
@@ -153,7 +155,7 @@ std::span<const char* const> Extensions(FileSet files) {
 }
 
 bool StepIsRunnable(const StepRow& row) {
-  return row.form == Form::kPlain && row.translation == nullptr;
+  return row.translation == nullptr || FindTranslation(row.translation) != nullptr;
 }
 
 std::string TableList(const StepRow& row) {

@@ -6,7 +6,9 @@
 #include "convert/common_fields.h"
 #include "platform/env.h"
 #include "platform/path.h"
+#include "update/archive_step.h"
 #include "update/step_test.h"
+#include "update/translations.h"
 
 namespace dbup::update {
 namespace {
@@ -16,6 +18,7 @@ constexpr char kCopyClone[] = "Unable to copy clone table files.";
 constexpr char kDeleteBackup[] = "Unable to delete previous table backup files.";
 constexpr char kBackup[] = "Unable to backup table files prior to update.";
 constexpr char kCommonCopy[] = "Unable to perform common field copy.";
+constexpr char kTranslate[] = "Unable to translate special field values.";
 constexpr char kDeleteLive[] = "Unable to delete original table files.";
 constexpr char kCopyBack[] = "Unable to copy updated files to data directory.";
 constexpr char kLocate[] = "Unable to locate table files in data directory.";
@@ -49,6 +52,11 @@ bool ReplacePlainTable(JobContext& ctx, const StepRow& row, BackedUpTables& back
     return Fail(ctx, row, kCommonCopy);
   }
   flag = true;
+  if (row.translation != nullptr) {
+    const TranslationFunction translate = FindTranslation(row.translation);
+    if (translate == nullptr) throw std::logic_error("translation not available");
+    if (!translate(ctx, dirs.backup, dirs.update)) return Fail(ctx, row, kTranslate);
+  }
   if (!DeleteTableFiles(table, dirs.data, false, nullptr)) return Fail(ctx, row, kDeleteLive);
   if (!CopyTableFiles(table, dirs.update, dirs.data)) return Fail(ctx, row, kCopyBack);
   DeleteTableFiles(table, dirs.update, false, nullptr);
@@ -76,6 +84,8 @@ bool RunStep(JobContext& ctx, const StepRow& row, BackedUpTables& backed_up, boo
       if (!StepFindsWork(ctx, row)) return true;
       throw std::logic_error("step form not available");
     }
+    if (row.form == Form::kAddIfMissing) return AddMissingTables(ctx, row);
+    if (row.form != Form::kPlain) return RunArchiveStep(ctx, row, backed_up, flag);
     if (!StepNeeded(ctx, row, ctx.dirs.data)) return true;
     if (row.locate_check && !TableFilesPresent(ctx, row)) return Fail(ctx, row, kLocate);
     return ReplacePlainTable(ctx, row, backed_up, flag);
@@ -85,8 +95,11 @@ bool RunStep(JobContext& ctx, const StepRow& row, BackedUpTables& backed_up, boo
 }
 
 void RollbackStep(JobContext& ctx, const StepRow& row) {
-  if (row.form != Form::kPlain) return;
   try {
+    if (row.form != Form::kPlain) {
+      RollbackArchiveStep(ctx, row);
+      return;
+    }
     RestoreTableFiles(FilesOf(row, row.main_table()), ctx.dirs.backup, ctx.dirs.data);
   } catch (...) {
     // A rollback reports nothing; the step's own message stays.

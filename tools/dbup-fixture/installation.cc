@@ -1,5 +1,6 @@
 #include "installation.h"
 
+#include <cctype>
 #include <set>
 
 #include "platform/env.h"
@@ -23,6 +24,20 @@ Status MakeDirs(const std::string& dir) {
     if (!s.ok()) return s;
   }
   return env->CreateDirectory(path);
+}
+
+// Whether `name` is in the list, ignoring case as the host's folders do.
+bool Listed(const std::vector<std::string>& list, const std::string& name) {
+  for (const std::string& item : list) {
+    if (item.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < item.size() && same; ++i) {
+      same = std::tolower(static_cast<unsigned char>(item[i])) ==
+             std::tolower(static_cast<unsigned char>(name[i]));
+    }
+    if (same) return true;
+  }
+  return false;
 }
 
 std::string RegString(const std::string& text) {
@@ -104,9 +119,12 @@ Status WriteInstallation(const InstallOptions& o) {
       const std::string dir = dirs.data + root + kPathSeparator + name + kPathSeparator;
       Status st = MakeDirs(dir);
       if (!st.ok()) return st;
+      const std::string archive = std::string(root) + "/" + name;
+      const int archive_level = Listed(o.converted_archives, archive) ? kNewestLevel : level;
       for (const TableHistory& table : history.tables()) {
         TableStructure s;
-        if (table.archive_family != family || !history.AtLevel(table, level, &s)) continue;
+        if (table.archive_family != family || !history.AtLevel(table, archive_level, &s)) continue;
+        if (Listed(o.omitted_archive_tables, archive + "/" + table.first.name)) continue;
         st = WriteTable(dir, s, table.rows, archive_claims, 10000 + 1000 * a, o.seed + a + 1);
         if (!st.ok()) return st;
       }

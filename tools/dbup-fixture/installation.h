@@ -23,6 +23,12 @@ struct InstallOptions {
   // Archive folders per family ("ARC2019", ...), each with a quarter of the
   // data folder's claims.
   int archives_per_family = 2;
+  // Archives ("archub92/ARC2019") whose tables are written in the newest
+  // structures, as if an earlier update had converted them already.
+  std::vector<std::string> converted_archives;
+  // Tables left out of an archive ("arch1500/ARC2020/bsattchd"): an archive
+  // holding its claim table but lacking another one.
+  std::vector<std::string> omitted_archive_tables;
 };
 
 Status WriteInstallation(const InstallOptions& options);

@@ -1,6 +1,8 @@
 // dbup-fixture: writes a complete host installation for tests and demos.
 //
 //   dbup-fixture install DIR --version 2.49.0.100 [--claims N] [--seed S]
+//                [--archives N] [--converted-archive archub92/ARC2019 ...]
+//                [--omit-archive-table arch1500/ARC2020/bsattchd ...]
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +25,11 @@ int main(int argc, char** argv) {
       ->add_option("--archives", options.archives_per_family,
                    "Claim archive folders per claim family")
       ->check(CLI::Range(0, 100));
+  install->add_option(
+      "--converted-archive", options.converted_archives,
+      "Archive written in the newest structures, e.g. archub92/ARC2019 (repeatable)");
+  install->add_option("--omit-archive-table", options.omitted_archive_tables,
+                      "Table left out of an archive, e.g. arch1500/ARC2020/bsattchd (repeatable)");
   CLI11_PARSE(app, argc, argv);
 
   dbup::update::THostVersion version;
