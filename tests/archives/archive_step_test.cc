@@ -280,5 +280,54 @@ TEST_F(ArchiveStepTest, RollbackAfterALaterFailureSkipsOrStopsAtAFolderWithoutBa
   }
 }
 
+// Update0107's tables without its translation: every table of the list in
+// every folder, each filled before any live file changes.
+TEST_F(ArchiveStepTest, MultiTableStepsFillEveryTableOfEveryFolderFirst) {
+  StepRow row = *FindStep(107);
+  row.translation = nullptr;
+  const std::string a1 = Archive("archub92", "ARC2019"), a2 = Archive("archub92", "ARC2020");
+
+  Install(107);
+  class Unreadable : public EnvWrapper {
+   public:
+    explicit Unreadable(std::string path) : EnvWrapper(Env::Default()), path_(std::move(path)) {}
+    Status OpenFile(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+      if (path == path_) return Status::IOError("permission denied");
+      return target()->OpenFile(path, mode, file);
+    }
+
+   private:
+    std::string path_;
+  } env(ctx_.dirs.backup + a2 + "bcrecid.dbf");
+  const Snapshot before = Take(ctx_.dirs.data);
+  BackedUpTables backed_up;
+  bool flag = true;
+  {
+    ScopedEnv scoped(&env);
+    EXPECT_FALSE(RunStep(ctx_, row, backed_up, flag));
+  }
+  EXPECT_EQ(ctx_.error_text, "Update0107- Unable to perform common field copy.");
+  EXPECT_FALSE(flag);
+  ExpectSameFiles(before, Take(ctx_.dirs.data));
+  for (const char* table : {"bcclaim.dbf", "bcrecid.dbf"}) {
+    EXPECT_TRUE(Env::Current()->FileExists(ctx_.dirs.update + a1 + table)) << table;
+  }
+
+  // The same step unhindered: both tables replaced in all three folders.
+  std::map<std::string, std::vector<nlohmann::json>> records;
+  for (const std::string& f : {std::string(), a1, a2}) {
+    for (const char* table : {"bcclaim.dbf", "bcrecid.dbf"})
+      records[f + table] = DumpLive(Data(f + table));
+  }
+  ASSERT_TRUE(RunStep(ctx_, row, backed_up, flag)) << ctx_.error_text;
+  EXPECT_TRUE(flag);
+  for (const auto& [file, rows] : records) {
+    ExpectSameRecords(rows, DumpLive(Data(file)), file);
+    EXPECT_TRUE(Env::Current()->FileExists(ctx_.dirs.backup + file)) << file;
+    EXPECT_FALSE(Env::Current()->FileExists(ctx_.dirs.update + file)) << file;
+  }
+  EXPECT_FALSE(StepNeeded(ctx_, row, Data(a2)));
+}
+
 }  // namespace
 }  // namespace dbup::update
