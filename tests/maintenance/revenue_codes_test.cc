@@ -220,5 +220,20 @@ TEST(RevenueCodesTest, RestoreWithoutADumpChangesNothing) {
   EXPECT_TRUE(inst.ReadData("revcode.dbf") == before);
 }
 
+TEST(RevenueCodesTest, WithoutTheCodeTagBackupWalksInRecordOrderAndRestoreRefuses) {
+  Installation inst;
+  ASSERT_TRUE(MakeTable(inst.Data("revcode.dbf"), RevcodeFields(12, 2),
+                        {{{"0450", "Room", "125.5"}}, {{"0300", "Lab", "7"}}},
+                        {{"OTHER", "REV_DESC", "", false, false}})
+                  .ok());
+  BackupRevenueCodeCharges(inst.ctx);
+  ASSERT_EQ(inst.ctx.error_text, "");
+  EXPECT_EQ(ReadDump(inst), "0450|125.5\r\n0300|7\r\n");
+
+  // No amount could be matched to its code: a failure, not a silent success.
+  RestoreRevenueCodeCharges(inst.ctx);
+  EXPECT_EQ(inst.ctx.error_text, "Unable to restore Revenue Codes charges data.");
+}
+
 }  // namespace
 }  // namespace dbup::maintenance
