@@ -7,27 +7,13 @@
 #include "platform/env.h"
 #include "platform/path.h"
 #include "update/archive_directories.h"
+#include "update/step_messages.h"
 #include "update/step_test.h"
 #include "update/table_step.h"
 #include "update/translations.h"
 
 namespace dbup::update {
 namespace {
-
-constexpr char kDeletePrevious[] = "Unable to delete files from previous update.";
-constexpr char kCopyClone[] = "Unable to copy clone table files.";
-constexpr char kDeleteBackup[] = "Unable to delete previous table backup files.";
-constexpr char kBackup[] = "Unable to backup table files prior to update.";
-constexpr char kCommonCopy[] = "Unable to perform common field copy.";
-constexpr char kTranslate[] = "Unable to translate special field values.";
-constexpr char kDeleteLive[] = "Unable to delete original table files.";
-constexpr char kCopyBack[] = "Unable to copy updated files to data directory.";
-constexpr char kLocate[] = "Unable to locate table files in data directory.";
-
-bool Fail(JobContext& ctx, const StepRow& row, const char* text) {
-  ctx.error_text = StepName(row.number) + "- " + text;
-  return false;
-}
 
 // Marks the folders the step is needed in; true when any is marked.
 bool MarkFolders(JobContext& ctx, const StepRow& row, DirectoryList& list) {
