@@ -403,6 +403,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
 
     char* h = tag->header_block_.data();
     tag->root_page_ = builder.root();
+    tag->damaged_ = false;
     Put32(h, builder.root());
     Put32(h + 4, next_page - tag->header_page_ - pages_per_block_);
     h[246] = count > 0 ? 1 : 0;
@@ -416,6 +417,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
   page_count_ = next_page;
   free_head_ = 0;
   free_count_ = 0;
+  lost_blocks_ = false;
   uint64_t size = static_cast<uint64_t>(page_count_) * kMdxPageSize;
   if (!(s = file_->Truncate(size)).ok()) return s;
   file_size_ = size;

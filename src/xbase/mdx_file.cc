@@ -165,6 +165,25 @@ Status MdxFile::ValidatePage(uint32_t page) const {
   return Status::OK();
 }
 
+bool MdxFile::IsCutOff(uint32_t page) const {
+  uint64_t end = (static_cast<uint64_t>(page) + pages_per_block_) * kMdxPageSize;
+  return page >= kMdxHeaderPages &&
+         page + static_cast<uint64_t>(pages_per_block_) <= stored_page_count_ && end > file_size_;
+}
+
+Status MdxFile::CheckTree(const Tag* tag) const {
+  if (!tag->damaged_) return Status::OK();
+  return Status::Corruption("the tree of tag " + tag->name_ +
+                            " is cut off in the truncated index " + path_ +
+                            "; reindex to rebuild it");
+}
+
+Status MdxFile::CheckChangeable() const {
+  if (read_only_) return Status::NotSupported("index opened read-only: " + path_);
+  if (!lost_blocks_) return Status::OK();
+  return Status::Corruption("index " + path_ + " is truncated; reindex before changing keys");
+}
+
 Status MdxFile::ReadTag(int index) {
   const char* entry = header_.data() + kTagTableOffset + index * kTagEntryLength;
   auto tag = std::make_unique<Tag>();
@@ -206,7 +225,11 @@ Status MdxFile::ReadTag(int index) {
     return Status::Corruption("tag header gives " + std::to_string(tag->max_keys_) +
                               " keys per block" + where);
   s = ValidatePage(tag->root_page_);
-  if (!s.ok()) return Status::Corruption(s.message() + where);
+  if (!s.ok()) {
+    if (!IsCutOff(tag->root_page_)) return Status::Corruption(s.message() + where);
+    tag->damaged_ = true;
+    lost_blocks_ = true;
+  }
   tag->expression_text_ = CString(h + kExpressionOffset, kExpressionMax);
   if (h[245] != 0) tag->filter_text_ = CString(h + kFilterOffset, block_bytes_ - kFilterOffset);
   tags_.push_back(std::move(tag));
@@ -260,13 +283,18 @@ Status MdxFile::GetBlock(uint32_t page, CachedBlock** block) {
     return Status::OK();
   }
   Status s = ValidatePage(page);
-  if (!s.ok()) return s;
+  if (!s.ok()) {
+    if (IsCutOff(page)) lost_blocks_ = true;
+    return s;
+  }
   std::string data(block_bytes_, '\0');
   size_t got = 0;
   s = file_->ReadAt(static_cast<uint64_t>(page) * kMdxPageSize, data.size(), data.data(), &got);
   if (!s.ok()) return s;
-  if (got < data.size())
+  if (got < data.size()) {
+    lost_blocks_ = true;
     return Status::Corruption("block " + std::to_string(page) + " is cut short in " + path_);
+  }
   *block = AddBlock(page, std::move(data));
   return Status::OK();
 }
@@ -454,6 +482,8 @@ Status MdxFile::DescendTo(const Tag* tag, std::string_view key, uint32_t recno, 
   cursor->path.clear();
   cursor->eof = true;
   cursor->version = version_;
+  Status damaged = CheckTree(tag);
+  if (!damaged.ok()) return damaged;
   uint32_t page = tag->root_page_;
   for (;;) {
     if (cursor->path.size() >= kMaxDepth)
@@ -628,6 +658,9 @@ Status MdxFile::First(const Tag* tag, TagCursor* cursor) {
   Status s = EvictIfNeeded();
   if (!s.ok()) return s;
   cursor->tag = tag;
+  cursor->path.clear();
+  cursor->eof = true;
+  if (!(s = CheckTree(tag)).ok()) return s;
   cursor->path.assign(1, {tag->root_page_, 0});
   if (!(s = DescendEdge(cursor, true)).ok()) return s;
   return SettleForward(cursor);
@@ -637,6 +670,9 @@ Status MdxFile::Last(const Tag* tag, TagCursor* cursor) {
   Status s = EvictIfNeeded();
   if (!s.ok()) return s;
   cursor->tag = tag;
+  cursor->path.clear();
+  cursor->eof = true;
+  if (!(s = CheckTree(tag)).ok()) return s;
   CachedBlock* b;
   if (!(s = GetBlock(tag->root_page_, &b)).ok()) return s;
   NodeShape shape;
@@ -709,8 +745,9 @@ Status MdxFile::ReadAll(const Tag* tag, std::vector<TagEntry>* entries) {
 // Key maintenance
 
 Status MdxFile::InsertKey(Tag* tag, std::string_view key_in, uint32_t recno) {
-  if (read_only_) return Status::NotSupported("index opened read-only: " + path_);
-  Status s = EvictIfNeeded();
+  Status s = CheckChangeable();
+  if (!s.ok()) return s;
+  if (!(s = EvictIfNeeded()).ok()) return s;
   if (!s.ok()) return s;
   std::string key(key_in);
   key.resize(tag->key_length_, tag->key_type_ == KeyType::kChar ? ' ' : '\0');
@@ -856,8 +893,9 @@ Status MdxFile::RemoveChild(Tag* tag, std::vector<TagCursor::Frame>& path, size_
 }
 
 Status MdxFile::RemoveKey(Tag* tag, std::string_view key_in, uint32_t recno) {
-  if (read_only_) return Status::NotSupported("index opened read-only: " + path_);
-  Status s = EvictIfNeeded();
+  Status s = CheckChangeable();
+  if (!s.ok()) return s;
+  if (!(s = EvictIfNeeded()).ok()) return s;
   if (!s.ok()) return s;
   std::string key(key_in);
   key.resize(tag->key_length_, tag->key_type_ == KeyType::kChar ? ' ' : '\0');
@@ -910,6 +948,9 @@ Status MdxFile::RemoveKey(Tag* tag, std::string_view key_in, uint32_t recno) {
 }
 
 Status MdxFile::UpdateRecord(const RecordRef* old_record, const RecordRef& new_record) {
+  // Refused before any tag changes, so the tags stay consistent with each other.
+  Status changeable = CheckChangeable();
+  if (!changeable.ok()) return changeable;
   for (auto& tag_ptr : tags_) {
     Tag* tag = tag_ptr.get();
     if (tag->expression_ == nullptr)

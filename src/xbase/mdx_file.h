@@ -7,7 +7,10 @@
 // deeper than any real one), so a damaged file gives a Corruption status,
 // never a crash or a loop. Blocks are cached; changes stay in the cache
 // until Flush (or eviction) writes them, so they are visible to the next
-// seek at once. Files of later dBASE levels are refused.
+// seek at once. Files of later dBASE levels are refused. A tag whose root
+// lies past the end of a truncated file opens marked damaged: its header
+// still holds what Rebuild needs, while every use of its tree, and any key
+// change in the file, fails until Rebuild.
 //
 // Key maintenance (InsertKey/RemoveKey) keeps every branch key equal to the
 // highest key below it and frees emptied nodes to the file's free list,
@@ -56,6 +59,9 @@ class Tag {
   bool descending() const { return descending_; }
   const std::string& expression_text() const { return expression_text_; }
   const std::string& filter_text() const { return filter_text_; }
+  // The tree lies (partly) past the end of a truncated file: only a
+  // rebuild, which needs just the header, makes the tag usable again.
+  bool damaged() const { return damaged_; }
   // Null until the index is bound to its table's layout.
   const KeyExpression* expression() const { return expression_.get(); }
   const KeyExpression* filter() const { return filter_.get(); }
@@ -84,6 +90,7 @@ class Tag {
   std::string filter_text_;
   std::string header_block_;  // the tag header as read, rewritten on flush
   bool header_dirty_ = false;
+  bool damaged_ = false;
   std::unique_ptr<KeyExpression> expression_;
   std::unique_ptr<KeyExpression> filter_;
 };
@@ -188,6 +195,10 @@ class MdxFile {
   Status ReadHeader();
   Status ReadTag(int index);
   Status ValidatePage(uint32_t page) const;
+  // A block the header counts that the file no longer holds.
+  bool IsCutOff(uint32_t page) const;
+  Status CheckTree(const Tag* tag) const;
+  Status CheckChangeable() const;
   Status GetBlock(uint32_t page, CachedBlock** block);
   Status LoadNode(const Tag* tag, uint32_t page, Node* node);
   Status StoreNode(const Tag* tag, const Node& node);
@@ -221,6 +232,9 @@ class MdxFile {
   uint32_t stored_page_count_ = 0;
   uint32_t free_head_ = 0;
   uint32_t free_count_ = 0;
+  // Blocks the header counts were found cut off: new blocks could land
+  // where a tree still points, so no key changes until Rebuild.
+  bool lost_blocks_ = false;
   uint64_t version_ = 1;
   std::vector<std::unique_ptr<Tag>> tags_;
 

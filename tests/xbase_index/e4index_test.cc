@@ -194,6 +194,34 @@ TEST_F(E4IndexTest, WritesAreInEveryTagForTheNextSeek) {
   d4close(d);
 }
 
+// An index whose last tag lost its tree to a truncation opens; that tag's
+// order is refused until d4reindex rebuilds every tag from the records.
+TEST_F(E4IndexTest, ReindexRepairsATruncatedIndex) {
+  std::string path = Make(kRows);
+  Data4* d = OpenWithIndex(path);
+  const std::vector<long> due = Order(d, "DUE"), claims = Order(d, "CLM_ALL");
+  ASSERT_EQ(due.size(), 4u);
+  d4close(d);
+  const std::string mdx = xbase::ProductionIndexPath(path);
+  std::string bytes;
+  ASSERT_TRUE(ReadFileToString(mdx, &bytes).ok());
+  ASSERT_TRUE(WriteStringToFile(mdx, bytes.substr(0, bytes.size() - 512)).ok());
+
+  d = OpenWithIndex(path);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(Order(d, "CLM_ALL"), claims);  // the intact tags still serve
+  d4tagSelectP(d, d4tag(d, "DUE"));
+  EXPECT_EQ(d4top(d), e4index);
+  EXPECT_NE(std::string(error4text(s_, e4index)).find("reindex"), std::string::npos);
+  code4errorCode(s_, 0);
+  EXPECT_EQ(d4seek(d, "20240131"), e4index);
+  code4errorCode(s_, 0);
+  EXPECT_EQ(d4reindex(d), 0);
+  EXPECT_EQ(Order(d, "DUE"), due);
+  EXPECT_EQ(Order(d, "CLM_ALL"), claims);
+  d4close(d);
+}
+
 TEST_F(E4IndexTest, MissingTagsFilesAndBadIndexesFailClearly) {
   std::string path = Make(kRows);
   Index4* index = nullptr;

@@ -140,6 +140,87 @@ TEST_F(MdxFileTest, RebuildSortsEveryTagAndSurvivesReopen) {
   EXPECT_EQ(size, uint64_t{mdx->page_count()} * 512);
 }
 
+// A truncated file: while every tag header survives, the index opens with
+// the cut-off tag marked damaged, refuses whatever needs that tree and any
+// key change, and a rebuild makes it whole. A cut into a tag header leaves
+// nothing to rebuild from, so the file is refused.
+TEST_F(MdxFileTest, TruncatedTreeOpensDamagedAndRebuildRepairsIt) {
+  FillRandom(3000, 4);
+  std::unique_ptr<MdxFile> mdx;
+  ASSERT_TRUE(MdxFile::Create(path_, "CUST", table_.layout(), Specs(), 0, &mdx).ok());
+  ASSERT_TRUE(mdx->Rebuild(table_.Scan()).ok());
+  const uint64_t block = mdx->block_size();
+  ASSERT_TRUE(mdx->Close().ok());
+  std::string good;
+  ASSERT_TRUE(ReadFileToString(path_, &good).ok());
+  // Tags are written one after another, each header before its tree; the
+  // tag table gives the last header's page.
+  uint64_t last_header = 0;
+  for (int b = 3; b >= 0; --b)
+    last_header = last_header << 8 | static_cast<unsigned char>(good[544 + 32 * 5 + b]);
+  ASSERT_GT(good.size(), last_header * 512 + block);
+
+  struct Case {
+    const char* what;
+    uint64_t size;
+    bool opens;
+  } cases[] = {
+      {"last page cut off", good.size() - 512, true},
+      {"whole last tree cut off", last_header * 512 + block, true},
+      {"inside the last tag header", last_header * 512 + 300, false},
+      {"inside the file header", 1024, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteStringToFile(path_, good.substr(0, c.size)).ok());
+    Status s = MdxFile::Open(path_, false, &mdx);
+    if (!c.opens) {
+      EXPECT_TRUE(s.IsCorruption()) << s.ToString();
+      continue;
+    }
+    ASSERT_TRUE(s.ok()) << s.ToString();
+    ASSERT_TRUE(mdx->Bind(table_.layout()).ok());
+    Tag* cut = mdx->tag(mdx->tag_count() - 1);
+    EXPECT_TRUE(cut->damaged());
+    EXPECT_FALSE(mdx->tag(0)->damaged());
+    ExpectTagHolds(mdx.get(), table_, "NAME");  // the intact tags still read
+    TagCursor c1;
+    bool found = false;
+    std::vector<TagEntry> all;
+    const RecordRef rec = table_.Record(1);
+    const Status refused[] = {
+        mdx->Seek(cut, "1", &c1, &found),
+        mdx->First(cut, &c1),
+        mdx->Last(cut, &c1),
+        mdx->ReadAll(cut, &all),
+        mdx->UpdateRecord(nullptr, rec),
+        mdx->InsertKey(mdx->tag(0), "ADAMS", 9999),  // could land where the cut tree points
+        mdx->RemoveKey(mdx->tag(0), "ADAMS", 1),
+    };
+    for (const Status& r : refused) {
+      EXPECT_TRUE(r.IsCorruption()) << r.ToString();
+      EXPECT_NE(r.message().find(path_), std::string::npos) << r.ToString();
+    }
+    EXPECT_TRUE(c1.eof);
+    ASSERT_TRUE(mdx->Close().ok());
+    std::string after;
+    ASSERT_TRUE(ReadFileToString(path_, &after).ok());
+    EXPECT_EQ(after, good.substr(0, c.size));  // nothing written into it
+
+    ASSERT_TRUE(MdxFile::Open(path_, false, &mdx).ok());
+    ASSERT_TRUE(mdx->Bind(table_.layout()).ok());
+    ASSERT_TRUE(mdx->Rebuild(table_.Scan()).ok());
+    EXPECT_FALSE(mdx->tag(mdx->tag_count() - 1)->damaged());
+    ASSERT_TRUE(mdx->InsertKey(mdx->tag(0), "ADAMS", 9999).ok());  // changes allowed again
+    ASSERT_TRUE(mdx->RemoveKey(mdx->tag(0), "ADAMS", 9999).ok());
+    ASSERT_TRUE(mdx->Close().ok());
+    ASSERT_TRUE(MdxFile::Open(path_, false, &mdx).ok());
+    ASSERT_TRUE(mdx->Bind(table_.layout()).ok());
+    ExpectAllTags(mdx.get());
+    ASSERT_TRUE(mdx->Close().ok());
+  }
+}
+
 TEST_F(MdxFileTest, SmallBudgetMergesRunsFromTemporaryFiles) {
   FillRandom(5000, 2);
   std::unique_ptr<MdxFile> mdx;
