@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "installation.h"
 #include "platform/env.h"
 #include "platform/version_resource.h"
 #include "support/temp_dir.h"
 #include "update/catalogue.h"
 #include "version_exe.h"
+#include "xbase/table.h"
 
 namespace dbup::fixture {
 namespace {
@@ -183,6 +187,30 @@ TEST(StructureHistoryTest, PlainFileSetsMatchTheMemoFields) {
     EXPECT_EQ(before.has_memo(), three) << update::StepName(row.number);
     EXPECT_EQ(history.InClone(*table, CloneNumber(row.clone_folder)).has_memo(), three);
   }
+}
+
+// Backup and restore of revenue code charges match records by code, so a
+// generated installation needs distinct ones.
+TEST(GeneratedTablesTest, RevenueCodesAreDistinct) {
+  dbup::testing::TempDir tmp;
+  InstallOptions o;
+  o.root = tmp.path();
+  o.version = "2.49.0.100";
+  o.claims = 2;
+  o.archives_per_family = 0;
+  ASSERT_TRUE(WriteInstallation(o).ok());
+  std::unique_ptr<xbase::Table> t;
+  ASSERT_TRUE(
+      xbase::Table::Open(DirsOf(tmp.path()).data + "revcode.dbf", {.read_only = true}, &t).ok());
+  std::set<std::string> codes;
+  for (uint32_t r = 1; r <= t->record_count(); ++r) {
+    ASSERT_TRUE(t->Go(r).ok());
+    const std::string code(t->FieldBytes(0));
+    EXPECT_EQ(code.find(' '), std::string::npos) << code;
+    codes.insert(code);
+  }
+  EXPECT_EQ(codes.size(), 30u);
+  EXPECT_EQ(t->record_count(), 30u);
 }
 
 }  // namespace

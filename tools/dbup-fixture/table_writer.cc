@@ -64,6 +64,12 @@ std::string TextValue(const FieldDef& f, int row, bool first_field, Random& rnd)
   const std::string& n = f.name;
   char buf[96];
   if (first_field) {
+    // Revenue codes are four characters: the usual pattern would cut every
+    // one to "R000", and backup and restore match them by code.
+    if (n == "REV_CODE") {
+      std::snprintf(buf, sizeof(buf), "%c%03d", n[0], (row + 1) % 1000);
+      return Fit(buf, f.length);
+    }
     std::snprintf(buf, sizeof(buf), "%c%05d", n[0], row + 1);
     return Fit(buf, f.length);
   }
