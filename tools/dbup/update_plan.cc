@@ -92,7 +92,7 @@ int RunUpdateWithProgress(const std::string* version) {
     return 1;
   }
   ctx.on_step = [](const StepProgress& p) {
-    std::fprintf(stderr, "%s  %-8s  %8ld records  %7.2f s\n", p.step.c_str(), p.table.c_str(),
+    std::fprintf(stderr, "%s  %-22s  %8ld records  %7.2f s\n", p.step.c_str(), p.table.c_str(),
                  p.records, p.seconds);
   };
   const bool ok = update::UpdateDatabases(ctx, version == nullptr ? nullptr : version->c_str());
