@@ -134,7 +134,7 @@ std::string SerializeDbfHeader(const DbfHeader& h) {
   return out;
 }
 
-void StampToday(DbfHeader* header) {
+void PutToday(char* ymd) {
   std::time_t now = std::time(nullptr);
   std::tm tm{};
 #ifdef _WIN32
@@ -142,9 +142,17 @@ void StampToday(DbfHeader* header) {
 #else
   localtime_r(&now, &tm);
 #endif
-  header->year = static_cast<uint8_t>(tm.tm_year);
-  header->month = static_cast<uint8_t>(tm.tm_mon + 1);
-  header->day = static_cast<uint8_t>(tm.tm_mday);
+  ymd[0] = static_cast<char>(tm.tm_year);
+  ymd[1] = static_cast<char>(tm.tm_mon + 1);
+  ymd[2] = static_cast<char>(tm.tm_mday);
+}
+
+void StampToday(DbfHeader* header) {
+  char ymd[3];
+  PutToday(ymd);
+  header->year = static_cast<uint8_t>(ymd[0]);
+  header->month = static_cast<uint8_t>(ymd[1]);
+  header->day = static_cast<uint8_t>(ymd[2]);
 }
 
 }  // namespace dbup::xbase

@@ -66,6 +66,9 @@ std::string SerializeFileHeader(const DbfHeader& header);
 // The whole header: file header, descriptors and terminator (header_length bytes).
 std::string SerializeDbfHeader(const DbfHeader& header);
 
+// Today as the three bytes dBASE headers store: years since 1900, month, day.
+void PutToday(char* ymd);
+
 // Sets the header's update date to today.
 void StampToday(DbfHeader* header);
 

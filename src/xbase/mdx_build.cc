@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <ctime>
 #include <set>
 
+#include "xbase/dbf_header.h"
 #include "xbase/external_sorter.h"
 #include "xbase/mdx_file.h"
 
@@ -18,18 +18,6 @@ void Put32(char* p, uint32_t v) {
 void Put16(char* p, uint16_t v) {
   p[0] = static_cast<char>(v);
   p[1] = static_cast<char>(v >> 8);
-}
-void PutDate(char* p) {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &now);
-#else
-  localtime_r(&now, &tm);
-#endif
-  p[0] = static_cast<char>(tm.tm_year);
-  p[1] = static_cast<char>(tm.tm_mon + 1);
-  p[2] = static_cast<char>(tm.tm_mday);
 }
 
 std::string Upper(std::string s) {
@@ -257,14 +245,14 @@ Status MdxFile::Create(const std::string& path, const std::string& table_name,
       h[245] = 1;
       std::memcpy(h.data() + 762, spec.filter.data(), spec.filter.size());
     }
-    PutDate(h.data() + 257);
+    PutToday(h.data() + 257);
     mdx->tags_.push_back(std::move(tag));
   }
 
   std::string& hd = mdx->header_;
   hd.assign(kMdxHeaderPages * kMdxPageSize, '\0');
   hd[0] = 0x02;
-  PutDate(hd.data() + 1);
+  PutToday(hd.data() + 1);
   std::string base = Upper(table_name).substr(0, 16);
   std::memcpy(hd.data() + 4, base.data(), base.size());
   Put16(hd.data() + 20, 2);
@@ -426,7 +414,7 @@ Status MdxFile::Rebuild(const RecordScan& for_each, size_t memory_budget) {
   Put32(header_.data() + 32, page_count_);
   Put32(header_.data() + 36, 0);
   Put32(header_.data() + 40, 0);
-  PutDate(header_.data() + 44);
+  PutToday(header_.data() + 44);
   if (!(s = file_->WriteAt(0, header_.data(), header_.size())).ok()) return s;
   header_dirty_ = false;
   ++version_;

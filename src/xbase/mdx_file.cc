@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <ctime>
+
+#include "xbase/dbf_header.h"
 
 namespace dbup::xbase {
 
@@ -28,19 +29,6 @@ uint16_t Get16(const char* p) {
 }
 void Put32(char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<char>(v >> (8 * i));
-}
-
-void PutDate(char* p) {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &now);
-#else
-  localtime_r(&now, &tm);
-#endif
-  p[0] = static_cast<char>(tm.tm_year);
-  p[1] = static_cast<char>(tm.tm_mon + 1);
-  p[2] = static_cast<char>(tm.tm_mday);
 }
 
 std::string CString(const char* p, size_t max) {
@@ -986,7 +974,7 @@ Status MdxFile::WriteHeaders() {
   Put32(header_.data() + 32, page_count_);
   Put32(header_.data() + 36, free_head_);
   Put32(header_.data() + 40, free_count_);
-  PutDate(header_.data() + 44);
+  PutToday(header_.data() + 44);
   Status s = file_->WriteAt(0, header_.data(), header_.size());
   if (!s.ok()) return s;
   header_dirty_ = false;
