@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../update/table_views.h"
 #include "engine/job_context.h"
 #include "installation.h"
 #include "support/temp_dir.h"
@@ -17,24 +18,6 @@
 #include "update/table_files.h"
 
 namespace dbup::update {
-
-// Every file below a folder with its bytes, by relative path ("a/b.dbf").
-using Snapshot = std::map<std::string, std::string>;
-Snapshot Take(const std::string& dir);
-
-// Fails the test with the paths that differ (never the bytes).
-void ExpectSameFiles(const Snapshot& before, const Snapshot& after);
-
-// Runs dbftool; its output, and its exit status in *status.
-std::string Dbftool(const std::string& args, int* status);
-
-// The live records of a table as dbftool dump shows them.
-std::vector<nlohmann::json> DumpLive(const std::string& dbf);
-
-// Every live record kept, in order, with the value of every field the old
-// and the new table share (a wider field or more decimals allowed).
-void ExpectSameRecords(const std::vector<nlohmann::json>& before,
-                       const std::vector<nlohmann::json>& after, const std::string& what);
 
 // A test with one generated installation (and, on demand, a second one in
 // the newest structures to take converted tables from).

@@ -16,6 +16,7 @@
 #include "platform/env.h"
 #include "platform/path.h"
 #include "support/temp_dir.h"
+#include "table_views.h"
 #include "update/catalogue.h"
 #include "update/chain.h"
 #include "update/step_test.h"
@@ -25,29 +26,6 @@
 
 namespace dbup::update {
 namespace {
-
-// Every file below a folder with its bytes, by relative path.
-using Snapshot = std::map<std::string, std::string>;
-
-void SnapshotInto(const std::string& dir, const std::string& prefix, Snapshot* out) {
-  Env* env = Env::Current();
-  std::vector<std::string> names;
-  if (!env->ListDirectory(dir, ListFilter::kAll, &names).ok()) return;
-  for (const std::string& name : names) {
-    const std::string path = JoinPath(dir, name);
-    if (env->DirectoryExists(path)) {
-      SnapshotInto(path, prefix + name + "/", out);
-    } else {
-      ReadFileToString(path, &(*out)[prefix + name]);
-    }
-  }
-}
-
-Snapshot Take(const std::string& dir) {
-  Snapshot s;
-  SnapshotInto(dir, "", &s);
-  return s;
-}
 
 // The live records of a table as field name -> value text; numbers as their
 // value, texts trimmed, memos as their text.
@@ -78,53 +56,6 @@ std::vector<Record> LiveRecords(const std::string& dbf) {
     rows.push_back(row);
   }
   return rows;
-}
-
-// Runs dbftool, the tool support staff use on customers' tables; its
-// standard output, and its exit status in *status.
-std::string Dbftool(const std::string& args, int* status) {
-  std::string out;
-  FILE* pipe = popen((std::string(DBFTOOL) + " " + args + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) {
-    *status = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) out.append(buf, n);
-  *status = pclose(pipe);
-  return out;
-}
-
-// The live records of a table as dbftool dump shows them.
-std::vector<nlohmann::json> DumpLive(const std::string& dbf) {
-  int status = 0;
-  const std::string out = Dbftool("dump " + dbf, &status);
-  EXPECT_EQ(status, 0) << out;
-  std::vector<nlohmann::json> rows;
-  size_t start = 0;
-  while (start < out.size()) {
-    size_t end = out.find('\n', start);
-    if (end == std::string::npos) end = out.size();
-    if (end > start) {
-      nlohmann::json row = nlohmann::json::parse(out.substr(start, end - start));
-      if (!row.value("_deleted", false)) rows.push_back(row);
-    }
-    start = end + 1;
-  }
-  return rows;
-}
-
-// Same value, allowing for a wider field or more decimals in the new table.
-bool SameValue(const nlohmann::json& a, const nlohmann::json& b) {
-  if (a.is_number() && b.is_number()) return std::fabs(a.get<double>() - b.get<double>()) < 1e-9;
-  if (a.is_string() && b.is_string()) {
-    std::string x = a.get<std::string>(), y = b.get<std::string>();
-    x.erase(x.find_last_not_of(' ') + 1);
-    y.erase(y.find_last_not_of(' ') + 1);
-    return x == y;
-  }
-  return a == b;
 }
 
 class UpdateRunTest : public ::testing::Test {
